@@ -1,0 +1,8 @@
+// Wine test environment: the real prefix; nothing to reset yet.
+#include "support/TestEnv.h"
+
+namespace testenv {
+
+testing::TestEventListener* MakeListener() { return new testing::EmptyTestEventListener; }
+
+}  // namespace testenv

@@ -1,0 +1,29 @@
+// winsim test controls: reset, fault injection, clock, language, and (in the headers
+// included below) seeding and reading back each area. Only tests include this.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace winsim {
+
+// Returns every area to its initial state (empty hives, no printers, empty sandbox, ...).
+void Reset();
+
+// Makes the named API fail with `error` as its last error: on every call when nth is 0,
+// else only on the nth call counted from now. Several injections for one API combine.
+void InjectFault(const std::string& api, DWORD error, unsigned nth = 0);
+void ClearFaults();
+// Calls of the named API since the last Reset.
+unsigned CallCount(const std::string& api);
+
+// Kernel handles open now (mappings, processes, threads, find handles, ...).
+size_t KernelHandleCount();
+
+void SetTickCount(DWORD tick);
+void SetUserLangID(LANGID lang);
+// VER_PLATFORM_WIN32_NT by default; VER_PLATFORM_WIN32_WINDOWS simulates the 9x family.
+void SetPlatformId(DWORD platformId);
+
+}  // namespace winsim
