@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include "winsim/control_files.h"
+#include "winsim/control_spooler.h"
+
 #include <string>
 
 namespace winsim {
