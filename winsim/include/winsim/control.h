@@ -27,3 +27,5 @@ void SetUserLangID(LANGID lang);
 void SetPlatformId(DWORD platformId);
 
 }  // namespace winsim
+
+#include "winsim/control_mapping.h"
