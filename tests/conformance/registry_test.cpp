@@ -163,9 +163,11 @@ TEST_F(RegistryConformance, EnumValueBufferRules) {
   EXPECT_STREQ("abcde", name);
   EXPECT_EQ(11u, cb);
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-  cch = 5;
-  EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(m_key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
-  EXPECT_EQ(5u, cch) << "the count stays as it was";
+  for (DWORD small : {5u, 3u}) {
+    cch = small;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(m_key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(small, cch) << "the count stays as it was";
+  }
 
   // Data that does not fit: the size reported, neither name nor data written.
   std::memset(name, '#', sizeof name);
@@ -256,7 +258,7 @@ TEST_F(RegistryConformance, DispositionsPathsAndPredefinedKeys) {
   // Other keys get a fresh handle that fits in 32 bits; once closed it is invalid.
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, nullptr, 0, KEY_READ, &key));
   EXPECT_NE(m_key, key);
-  EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(key) >> 32);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(key), static_cast<DWORD>(reinterpret_cast<uintptr_t>(key)));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
 }

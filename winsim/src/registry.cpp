@@ -453,6 +453,10 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
 namespace winsim {
 namespace {
 
+DWORD DwordOf(const std::vector<BYTE>& d) {
+  return d[0] | d[1] << 8 | d[2] << 16 | static_cast<DWORD>(d[3]) << 24;
+}
+
 std::string HexBytes(const std::vector<BYTE>& data) {
   std::string out;
   char buf[4];
@@ -483,8 +487,7 @@ std::string DumpValue(const std::string& name, const RegValue& v) {
   char buf[32];
   if (IsPlainString(v)) return line + Quote(std::string(v.data.begin(), v.data.end() - 1));
   if (v.type == REG_DWORD && v.data.size() == 4) {
-    DWORD d = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<DWORD>(v.data[3]) << 24;
-    std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(d));
+    std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(DwordOf(v.data)));
     return line + buf;
   }
   if (v.type == REG_BINARY) return line + "hex:" + HexBytes(v.data);
@@ -743,7 +746,7 @@ std::optional<std::string> ReadRegString(HKEY hive, const std::string& path, con
 std::optional<DWORD> ReadRegDword(HKEY hive, const std::string& path, const std::string& name) {
   auto v = ReadRegValue(hive, path, name);
   if (!v || v->type != REG_DWORD || v->data.size() != 4) return std::nullopt;
-  return v->data[0] | v->data[1] << 8 | v->data[2] << 16 | static_cast<DWORD>(v->data[3]) << 24;
+  return DwordOf(v->data);
 }
 
 std::string DumpRegistry(HKEY hive, const std::string& path) {
