@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "winsim/control_modules.h"
+#include "winsim/control_registry.h"
+
 namespace winsim {
 
 // Returns every area to its initial state (empty hives, no printers, empty sandbox, ...).
