@@ -9,6 +9,9 @@
 
 #include <string>
 
+#include "winsim/control_modules.h"
+#include "winsim/control_registry.h"
+
 namespace winsim {
 
 // Returns every area to its initial state (empty hives, no printers, empty sandbox, ...).
@@ -30,3 +33,5 @@ void SetUserLangID(LANGID lang);
 void SetPlatformId(DWORD platformId);
 
 }  // namespace winsim
+
+#include "winsim/control_mapping.h"
