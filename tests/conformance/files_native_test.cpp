@@ -80,7 +80,7 @@ TEST(WinsimFiles, FindHandlesAndStreamsAreCounted) {
 }
 
 TEST(WinsimFiles, OpenFileSearchesProgramCurrentAndWindowsFolders) {
-  winsim::SetProgramFolder("C:\\App");
+  winsim::SetMainModulePath("C:\\App\\prw3tray.exe");
   winsim::SetCurrentFolder("C:\\Work");
   winsim::WriteFileBytes("C:\\App\\tool.dat", "x");
   winsim::WriteFileBytes("C:\\Work\\cur.dat", "x");

@@ -1,6 +1,7 @@
 // winsim file calls over the sandbox: temporary path and names, OpenFile(OF_EXIST),
 // deletion, folders, attributes and find handles (owned here until FindClose).
 #include "core.h"
+#include "modules.h"
 #include "paths.h"
 
 #include "winsim/control.h"
@@ -157,13 +158,6 @@ void SetCurrentFolder(const std::string& winPath) {
   if (ParseWinPath(winPath.c_str(), p)) detail::SetCurrentFolder(p);
 }
 
-void SetProgramFolder(const std::string& winPath) {
-  WinPath p;
-  if (ParseWinPath(winPath.c_str(), p)) detail::SetProgramFolder(p);
-}
-
-std::string ProgramFolder() { return detail::ProgramFolder().Full(); }
-
 void DenyWrite(const std::string& winPath) {
   WinPath p;
   if (ParseWinPath(winPath.c_str(), p)) DenyAccess(p, true, false);
@@ -254,7 +248,9 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
   } else {
     // A bare name goes through the search path: the program's folder, the current
     // folder, then the system folders. The temporary folder is not on it.
-    const std::string folders[] = {ProgramFolder().Full(), CurrentFolder().Full(), "C:\\windows\\system32",
+    WinPath program;
+    ParseWinPath(MainModulePath().c_str(), program);
+    const std::string folders[] = {program.Parent().Full(), CurrentFolder().Full(), "C:\\windows\\system32",
                                    "C:\\windows\\system", kWindowsFolder};
     for (const std::string& folder : folders)
       if (ParseWinPath(FullName(folder, lpFileName).c_str(), p)) candidates.push_back(p);

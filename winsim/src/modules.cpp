@@ -72,6 +72,8 @@ Module* FindLoaded(HMODULE h) {
 
 }  // namespace
 
+const std::string& MainModulePath() { return S().mainPath; }
+
 std::shared_ptr<winsim::ModuleResources> LoadedModuleResources(HMODULE module) {
   Module* m = FindLoaded(module);
   return m ? m->image.resources : nullptr;

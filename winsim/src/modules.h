@@ -12,4 +12,8 @@ namespace winsim::detail {
 // loaded module or the module has no resources.
 std::shared_ptr<ModuleResources> LoadedModuleResources(HMODULE module);
 
+// The executable's path, as GetModuleFileNameA reports it; its folder heads the
+// search path of a bare file name.
+const std::string& MainModulePath();
+
 }  // namespace winsim::detail

@@ -22,7 +22,7 @@ const char kWindowsFolder[] = "C:\\windows";
 
 namespace {
 
-const char* const kSkeleton[] = {"C:\\windows\\system32", "C:\\users\\user\\Temp", "C:\\Program Files\\prw3tray"};
+const char* const kSkeleton[] = {"C:\\windows\\system32", "C:\\users\\user\\Temp"};
 
 struct Denial {
   std::string folded;
@@ -32,7 +32,6 @@ struct Denial {
 
 struct PathState {
   WinPath current;
-  WinPath program;
   std::vector<Denial> denials;
 };
 
@@ -90,7 +89,7 @@ WinPath ParseFixed(const char* path) {
 }
 
 PathState& State() {
-  static PathState s{ParseFixed("C:\\"), ParseFixed(kSkeleton[2]), {}};
+  static PathState s{ParseFixed("C:\\"), {}};
   return s;
 }
 
@@ -184,7 +183,6 @@ bool IsHostFolder(const std::string& host) {
 const ResetHook kReset([] {
   PathState& s = State();
   s.current = ParseFixed("C:\\");
-  s.program = ParseFixed(kSkeleton[2]);
   s.denials.clear();
   // A sandbox not made yet has nothing to empty.
   if (const auto& sandbox = TheSandbox()) {
@@ -250,8 +248,6 @@ const std::string& SandboxRoot() {
 
 const WinPath& CurrentFolder() { return State().current; }
 void SetCurrentFolder(const WinPath& folder) { State().current = folder; }
-const WinPath& ProgramFolder() { return State().program; }
-void SetProgramFolder(const WinPath& folder) { State().program = folder; }
 
 bool AccessDenied(const WinPath& path, bool write) {
   std::string full = Folded(path.Full());

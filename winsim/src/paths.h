@@ -1,6 +1,6 @@
 // Windows paths mapped into a per-process sandbox folder on the host: one folder per
 // drive letter, components looked up without regard to case, the simulated current
-// folder, the program's own folder, and the paths tests made unreadable or unwritable.
+// folder and the paths tests made unreadable or unwritable.
 #pragma once
 
 #include <windows.h>
@@ -45,8 +45,6 @@ const std::string& SandboxRoot();
 
 const WinPath& CurrentFolder();
 void SetCurrentFolder(const WinPath& folder);
-const WinPath& ProgramFolder();
-void SetProgramFolder(const WinPath& folder);
 
 // True when a test made the path, or a folder above it, unwritable (write) or
 // unreadable (!write).

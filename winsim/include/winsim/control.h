@@ -4,13 +4,12 @@
 
 #include <windows.h>
 
-#include "winsim/control_files.h"
-#include "winsim/control_spooler.h"
-
 #include <string>
 
+#include "winsim/control_files.h"
 #include "winsim/control_modules.h"
 #include "winsim/control_registry.h"
+#include "winsim/control_spooler.h"
 
 namespace winsim {
 

@@ -1,6 +1,7 @@
 // winsim test controls for the file system: Windows paths live in a sandbox folder on
-// the host (C:\ with C:\windows, C:\users\user\Temp and the program's folder), emptied
-// by Reset(). Only tests include this (through winsim/control.h).
+// the host (C:\ with C:\windows\system32 and C:\users\user\Temp), emptied by Reset().
+// The program's own folder is that of SetMainModulePath. Only tests include this
+// (through winsim/control.h).
 #pragma once
 
 #include <cstddef>
@@ -23,10 +24,6 @@ bool FileExists(const std::string& winPath);
 
 // The folder relative paths start from (C:\ after Reset).
 void SetCurrentFolder(const std::string& winPath);
-// The running program's folder, first on OpenFile's search path
-// (C:\Program Files\prw3tray after Reset).
-void SetProgramFolder(const std::string& winPath);
-std::string ProgramFolder();
 
 // Opening the path, or anything below a folder, for writing (creating, deleting,
 // writing a profile) or for reading fails with ERROR_ACCESS_DENIED (the CRT: EACCES).
