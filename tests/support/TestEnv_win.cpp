@@ -5,4 +5,6 @@ namespace testenv {
 
 testing::TestEventListener* MakeListener() { return new testing::EmptyTestEventListener; }
 
+std::string ExistingPrinter() { return "prw3test"; }
+
 }  // namespace testenv

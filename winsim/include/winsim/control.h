@@ -6,6 +6,11 @@
 
 #include <string>
 
+#include "winsim/control_files.h"
+#include "winsim/control_modules.h"
+#include "winsim/control_registry.h"
+#include "winsim/control_spooler.h"
+
 namespace winsim {
 
 // Returns every area to its initial state (empty hives, no printers, empty sandbox, ...).
@@ -27,3 +32,5 @@ void SetUserLangID(LANGID lang);
 void SetPlatformId(DWORD platformId);
 
 }  // namespace winsim
+
+#include "winsim/control_mapping.h"

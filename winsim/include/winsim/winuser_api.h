@@ -65,6 +65,21 @@ typedef struct tagMEASUREITEMSTRUCT {
   ULONG_PTR itemData;
 } MEASUREITEMSTRUCT, *LPMEASUREITEMSTRUCT;
 
+typedef struct tagCREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTA, *LPCREATESTRUCTA;
+
 // Messages.
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001

@@ -1,0 +1,18 @@
+# shellcheck shell=bash
+# Installs the Debian packages the build and the tests need, only those missing.
+
+PRW3_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine wine64 xvfb xauth
+  cups-daemon cups-client imagemagick clang libclang-rt-14-dev)
+
+prw3_install_packages() {
+  local missing=() pkg
+  for pkg in "${PRW3_PACKAGES[@]}"; do
+    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+  done
+  [[ ${#missing[@]} -eq 0 ]] && return 0
+  echo "installing: ${missing[*]}"
+  local sudo=()
+  [[ $EUID -eq 0 ]] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}

@@ -1,0 +1,226 @@
+// Conformance: named paging-file mappings and the window look-ups the shared monitor
+// table relies on behave alike on both platforms.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/TestWindow.h"
+
+namespace {
+
+HANDLE CreateBlock(LPCSTR szName, DWORD cb) {
+  return CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, cb, szName);
+}
+
+TEST(MappingConformance, NamedBlocksAreSharedByExactName) {
+  SetLastError(0xdeadbeef);
+  HANDLE hFirst = CreateBlock("PrwConfShared", 1000);
+  ASSERT_NE(nullptr, hFirst);
+  EXPECT_EQ(0u, GetLastError()) << "a new block clears the last error";
+
+  auto* pFirst = static_cast<BYTE*>(MapViewOfFile(hFirst, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_NE(nullptr, pFirst);
+  std::vector<BYTE> zeros(1000, 0);
+  EXPECT_EQ(0, memcmp(pFirst, zeros.data(), zeros.size())) << "a new block is zero-filled";
+  pFirst[999] = 0x5A;
+
+  // Opening an existing name keeps the existing block, whatever size is asked for.
+  SetLastError(0xdeadbeef);
+  HANDLE hSecond = CreateBlock("PrwConfShared", 5000);
+  ASSERT_NE(nullptr, hSecond);
+  EXPECT_NE(hFirst, hSecond);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+  auto* pSecond = static_cast<BYTE*>(MapViewOfFile(hSecond, FILE_MAP_ALL_ACCESS, 0, 0, 1000));
+  ASSERT_NE(nullptr, pSecond);
+  EXPECT_EQ(0x5A, pSecond[999]);
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, MapViewOfFile(hSecond, FILE_MAP_ALL_ACCESS, 0, 0, 5000));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+  // Names are case-sensitive: another spelling is another block.
+  SetLastError(0xdeadbeef);
+  HANDLE hOtherCase = CreateBlock("PRWCONFSHARED", 1000);
+  ASSERT_NE(nullptr, hOtherCase);
+  EXPECT_EQ(0u, GetLastError());
+  auto* pOtherCase = static_cast<BYTE*>(MapViewOfFile(hOtherCase, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_NE(nullptr, pOtherCase);
+  EXPECT_EQ(0, pOtherCase[999]);
+
+  HANDLE hOpened = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "PrwConfShared");
+  ASSERT_NE(nullptr, hOpened);
+  auto* pOpened = static_cast<BYTE*>(MapViewOfFile(hOpened, FILE_MAP_ALL_ACCESS, 0, 0, 1000));
+  ASSERT_NE(nullptr, pOpened);
+  EXPECT_EQ(0x5A, pOpened[999]);
+
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "PrwConfMissing"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+  for (BYTE* p : {pFirst, pSecond, pOtherCase, pOpened}) EXPECT_TRUE(UnmapViewOfFile(p));
+  for (HANDLE h : {hFirst, hSecond, hOtherCase, hOpened}) EXPECT_TRUE(CloseHandle(h));
+}
+
+TEST(MappingConformance, ViewSizeLimits) {
+  HANDLE hMap = CreateBlock("PrwConfViews", 1000);
+  ASSERT_NE(nullptr, hMap);
+  SetLastError(0xdeadbeef);
+  void* pExact = MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, 1000);
+  EXPECT_NE(nullptr, pExact);
+  // The block is rounded up to whole pages: a view may end inside the last page...
+  void* pPage = MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, 4096);
+  EXPECT_NE(nullptr, pPage);
+  EXPECT_EQ(0xdeadbeefu, GetLastError()) << "mapping leaves the last error alone";
+  // ...but not beyond it.
+  EXPECT_EQ(nullptr, MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, 4097));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, MapViewOfFile(nullptr, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, CreateBlock("PrwConfEmpty", 0));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+
+  EXPECT_TRUE(UnmapViewOfFile(pExact));
+  EXPECT_TRUE(UnmapViewOfFile(pPage));
+  EXPECT_TRUE(CloseHandle(hMap));
+}
+
+TEST(MappingConformance, NameGoesWithLastHandleViewsKeepTheMemory) {
+  HANDLE hFirst = CreateBlock("PrwConfLifetime", 1000);
+  HANDLE hSecond = CreateBlock("PrwConfLifetime", 1000);
+  ASSERT_NE(nullptr, hFirst);
+  ASSERT_NE(nullptr, hSecond);
+  auto* pOld = static_cast<BYTE*>(MapViewOfFile(hFirst, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_NE(nullptr, pOld);
+  pOld[0] = 0x42;
+
+  EXPECT_TRUE(CloseHandle(hFirst));
+  HANDLE hStill = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "PrwConfLifetime");
+  EXPECT_NE(nullptr, hStill) << "one handle is left";
+  EXPECT_TRUE(CloseHandle(hStill));
+  EXPECT_TRUE(CloseHandle(hSecond));
+
+  // The view still works, but the name is gone with the last handle.
+  EXPECT_EQ(0x42, pOld[0]);
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "PrwConfLifetime"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  SetLastError(0xdeadbeef);
+  HANDLE hNew = CreateBlock("PrwConfLifetime", 1000);
+  ASSERT_NE(nullptr, hNew);
+  EXPECT_EQ(0u, GetLastError()) << "a fresh block, not the one the view holds";
+  auto* pNew = static_cast<BYTE*>(MapViewOfFile(hNew, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_NE(nullptr, pNew);
+  EXPECT_EQ(0, pNew[0]);
+
+  EXPECT_TRUE(UnmapViewOfFile(pOld));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(UnmapViewOfFile(pOld));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ADDRESS), GetLastError());
+  EXPECT_TRUE(UnmapViewOfFile(pNew));
+  EXPECT_TRUE(CloseHandle(hNew));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(CloseHandle(hNew));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+std::vector<UINT>* g_pSeen;
+std::string* g_pCreatedTitle;
+
+LRESULT CALLBACK RecordingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (g_pSeen && (uMsg == WM_NCCREATE || uMsg == WM_CREATE || uMsg == WM_DESTROY || uMsg == WM_NCDESTROY))
+    g_pSeen->push_back(uMsg);
+  if (g_pCreatedTitle && uMsg == WM_CREATE) *g_pCreatedTitle = reinterpret_cast<CREATESTRUCTA*>(lParam)->lpszName;
+  return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+TEST(WindowConformance, CreateFindAndDestroy) {
+  std::vector<UINT> seen;
+  std::string createdTitle;
+  g_pSeen = &seen;
+  g_pCreatedTitle = &createdTitle;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = RecordingProc;
+  wc.lpszClassName = "PrwConfRecording";
+  SetLastError(0xdeadbeef);
+  ASSERT_NE(0, RegisterClassA(&wc));
+  wc.lpszClassName = "PRWCONFRECORDING";
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0, RegisterClassA(&wc)) << "class names ignore case";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS), GetLastError());
+
+  HWND hWnd = CreateWindowExA(0, "prwconfrecording", "Recording", WS_OVERLAPPED, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, hWnd);
+  EXPECT_EQ((std::vector<UINT>{WM_NCCREATE, WM_CREATE}), seen);
+  EXPECT_EQ("Recording", createdTitle);
+  EXPECT_TRUE(IsWindow(hWnd));
+
+  char szClass[32];
+  memset(szClass, '#', sizeof(szClass));
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(16, GetClassNameA(hWnd, szClass, sizeof(szClass)));
+  EXPECT_STREQ("PrwConfRecording", szClass) << "the registered spelling";
+  memset(szClass, '#', sizeof(szClass));
+  EXPECT_EQ(4, GetClassNameA(hWnd, szClass, 5));
+  EXPECT_STREQ("PrwC", szClass);
+  EXPECT_EQ('#', szClass[5]);
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0, GetClassNameA(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), szClass, sizeof(szClass)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
+
+  // Class and title are both matched without regard to case; child windows are not searched.
+  EXPECT_EQ(hWnd, FindWindowA("PRWCONFRECORDING", "recording"));
+  EXPECT_EQ(hWnd, FindWindowA(nullptr, "RECORDING"));
+  EXPECT_EQ(nullptr, FindWindowA("PrwConfRecording", "Recording2"));
+  EXPECT_EQ(nullptr, FindWindowA("PrwConfNoSuchClass", nullptr));
+  HWND hChild = CreateWindowExA(0, "PrwConfRecording", "Child", WS_CHILD, 0, 0, 10, 10, hWnd, nullptr, nullptr,
+                                nullptr);
+  ASSERT_NE(nullptr, hChild);
+  EXPECT_EQ(nullptr, FindWindowA("PrwConfRecording", "Child"));
+
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(nullptr, CreateWindowExA(0, "PrwConfNoSuchClass", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST), GetLastError());
+
+  seen.clear();
+  EXPECT_TRUE(DestroyWindow(hWnd));
+  EXPECT_EQ((std::vector<UINT>{WM_DESTROY, WM_DESTROY, WM_NCDESTROY, WM_NCDESTROY}), seen)
+      << "the window, then its child, then the child's and its own last message";
+  EXPECT_FALSE(IsWindow(hWnd));
+  EXPECT_FALSE(IsWindow(hChild));
+  EXPECT_EQ(nullptr, FindWindowA("PrwConfRecording", "Recording"));
+  EXPECT_FALSE(DestroyWindow(hWnd));
+  g_pSeen = nullptr;
+  g_pCreatedTitle = nullptr;
+}
+
+TEST(WindowConformance, HandlesSurviveA32BitRoundTrip) {
+  HWND hWnd = testenv::CreateTestWindow("PrwConf RoundTrip");
+  ASSERT_NE(nullptr, hWnd);
+  const ULONG_PTR uValue = reinterpret_cast<ULONG_PTR>(hWnd);
+  EXPECT_EQ(uValue, static_cast<ULONG_PTR>(static_cast<DWORD>(uValue))) << "fits in 32 bits: " << uValue;
+
+  const DWORD dwStored = static_cast<DWORD>(uValue);
+  HWND hBack = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(dwStored)));
+  EXPECT_EQ(hWnd, hBack);
+  EXPECT_TRUE(IsWindow(hBack));
+  // The all-ones placeholder is no window, widened either way.
+  EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(0xFFFFFFFF)))));
+  EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xFFFFFFFFu))));
+  EXPECT_FALSE(IsWindow(nullptr));
+
+  EXPECT_TRUE(DestroyWindow(hWnd));
+  EXPECT_FALSE(IsWindow(hBack));
+  HWND hNext = testenv::CreateTestWindow("PrwConf RoundTrip");
+  ASSERT_NE(nullptr, hNext);
+  EXPECT_NE(hWnd, hNext) << "a destroyed window's handle is not given out again at once";
+  EXPECT_TRUE(DestroyWindow(hNext));
+}
+
+}  // namespace

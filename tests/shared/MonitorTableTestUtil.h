@@ -1,0 +1,132 @@
+// Test helpers for the shared monitor table: a peer's view of a block by name, read and
+// written at the documented offsets with plain Win32 calls.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shared/MonitorTable.h"
+#include "support/TestWindow.h"
+
+namespace monitortest {
+
+// Entry sizes and field offsets of the two blocks.
+const int ENTRY_COUNT = 500;
+struct Layout {
+  const char* szBlock;
+  int cbEntry;
+  int offReserved;
+  int offKind12;
+  int offKind0;
+  int offKind3;
+};
+const Layout BLOCK1 = {"PrwV3MapFile", 274, 260, 262, 266, 270};
+const Layout BLOCK2 = {"PrwV3MapFile2", 534, 520, 522, 526, 530};
+
+inline bool BlockExists(const Layout& layout) {
+  HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, layout.szBlock);
+  if (h) CloseHandle(h);
+  return h != nullptr;
+}
+
+inline DWORD HwndValue(HWND hWnd) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(hWnd)); }
+
+// Opens an existing block and maps it whole, as another program would.
+class CPeerBlock {
+public:
+  explicit CPeerBlock(const Layout& layout) : m_layout(layout) {
+    m_hMap = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, layout.szBlock);
+    if (m_hMap) m_pBase = static_cast<BYTE*>(MapViewOfFile(m_hMap, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  }
+  ~CPeerBlock() {
+    if (m_pBase) UnmapViewOfFile(m_pBase);
+    if (m_hMap) CloseHandle(m_hMap);
+  }
+  CPeerBlock(const CPeerBlock&) = delete;
+  CPeerBlock& operator=(const CPeerBlock&) = delete;
+
+  bool IsOpen() const { return m_pBase != nullptr; }
+  BYTE* Entry(int i) const { return m_pBase + i * m_layout.cbEntry; }
+  BYTE FirstByte(int i) const { return Entry(i)[0]; }
+  // The name as far as its terminator within the name field and wReserved's first byte.
+  std::string Name(int i) const {
+    const char* p = reinterpret_cast<const char*>(Entry(i));
+    return std::string(p, strnlen(p, m_layout.offReserved + 1));
+  }
+  DWORD Dword(int i, int offset) const {
+    DWORD v;
+    memcpy(&v, Entry(i) + offset, sizeof(v));
+    return v;
+  }
+  WORD Reserved(int i) const {
+    WORD v;
+    memcpy(&v, Entry(i) + m_layout.offReserved, sizeof(v));
+    return v;
+  }
+  DWORD Kind12(int i) const { return Dword(i, m_layout.offKind12); }
+  DWORD Kind0(int i) const { return Dword(i, m_layout.offKind0); }
+  DWORD Kind3(int i) const { return Dword(i, m_layout.offKind3); }
+
+  void SetDword(int i, int offset, DWORD v) { memcpy(Entry(i) + offset, &v, sizeof(v)); }
+  // Writes an occupied entry as a peer would: the name (ended by a zero when it is
+  // shorter than the field), wReserved 0 and the three slots.
+  void Write(int i, const std::string& name, DWORD kind12, DWORD kind0, DWORD kind3) {
+    BYTE* p = Entry(i);
+    memset(p, 0, m_layout.offKind12);
+    memcpy(p, name.data(), name.size());
+    SetDword(i, m_layout.offKind12, kind12);
+    SetDword(i, m_layout.offKind0, kind0);
+    SetDword(i, m_layout.offKind3, kind3);
+  }
+  std::vector<BYTE> Snapshot() const { return std::vector<BYTE>(m_pBase, m_pBase + ENTRY_COUNT * m_layout.cbEntry); }
+
+private:
+  Layout m_layout;
+  HANDLE m_hMap = nullptr;
+  BYTE* m_pBase = nullptr;
+};
+
+// Holds what a test opens: the mapping handles registration hands out (they keep the
+// blocks alive) and the windows it creates; closing them all must make the blocks vanish.
+class CTableTest : public testing::Test {
+protected:
+  void SetUp() override {
+    // The tests need the blocks to themselves.
+    ASSERT_FALSE(BlockExists(BLOCK1)) << "another process holds " << BLOCK1.szBlock;
+    ASSERT_FALSE(BlockExists(BLOCK2)) << "another process holds " << BLOCK2.szBlock;
+  }
+  void TearDown() override {
+    for (HANDLE h : m_handles) CloseHandle(h);
+    for (HWND h : m_windows) DestroyWindow(h);
+    EXPECT_FALSE(BlockExists(BLOCK1)) << "a handle to the block was left open";
+    EXPECT_FALSE(BlockExists(BLOCK2)) << "a handle to the block was left open";
+  }
+
+  // Registers and keeps the mapping handle; *phOther gets the window handed back.
+  int Register(const std::string& name1, const std::string& name2, int kind, DWORD value,
+               HWND* phOther = nullptr) {
+    HWND hOther = reinterpret_cast<HWND>(1);
+    HANDLE hMap = reinterpret_cast<HANDLE>(1);
+    int result = RegisterMonitorWindow(name1.c_str(), name2.c_str(), kind, value, &hOther, &hMap);
+    if (hMap) m_handles.push_back(hMap);
+    m_hLastMap = hMap;
+    if (phOther) *phOther = hOther;
+    return result;
+  }
+  HWND NewWindow() {
+    HWND h = testenv::CreateTestWindow();
+    if (h) m_windows.push_back(h);
+    return h;
+  }
+
+  std::vector<HANDLE> m_handles;
+  std::vector<HWND> m_windows;
+  HANDLE m_hLastMap = nullptr;
+};
+
+}  // namespace monitortest
