@@ -1,6 +1,6 @@
 // CCommandLine: a printer identity and the switches of the command-line language, taken
 // from a command line or a parameter file and completed from the spooler and the driver
-// key.
+// key; also writes the parameter file that hands them to the status program.
 #pragma once
 
 #include "cmdline/SwitchTokenizer.h"
@@ -29,6 +29,13 @@ public:
   BOOL FillFromPrinter();
   BOOL LookUpModelID();
   BOOL DeleteParamFile(const char* pszFileName);
+
+  // Writes the identity and switches to a new parameter file in the temporary folder;
+  // 1 with its bare name in m_szParamFileA. A value holding a line break is not written
+  // (it would split its line): the result is then 0 and no file remains.
+  BOOL WriteParamFile(const char* pszPrinterName, const char* pszPortName, const char* pszModelID);
+  BOOL CreateTempFileName();
+  BOOL WriteSwitchLines();
 
   static const int PARAM_NAME_SIZE = 80;
   static const int PARAM_LINE_SIZE = 1300;

@@ -63,7 +63,8 @@ constexpr const char DEFAULT_DRIVER_PREFIX[] = "OLMAR ";
 // Files.
 constexpr const char DEBUG_LOG_PATH[] = "C:\\O_PxxIC.LOG";
 constexpr const char STATUS_PROGRAM_FILE[] = "O_P10RN1.EXE";
-constexpr const char PARAM_FILE_PREFIX[] = "O_P";
+constexpr const char PARAM_FILE_PREFIX[] = "O_P";  // parameter files: O_P<hex>.TMP
+constexpr const char PARAM_FILE_EXT[] = ".TMP";
 
 // Command lines of the started programs (the program path or command comes first).
 constexpr const char STATUS_CMDLINE_FILE_FMT[] = "%s /F \"%s\"";

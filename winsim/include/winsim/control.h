@@ -34,3 +34,4 @@ void SetPlatformId(DWORD platformId);
 }  // namespace winsim
 
 #include "winsim/control_mapping.h"
+#include "winsim/control_process.h"

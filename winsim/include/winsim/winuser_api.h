@@ -129,6 +129,7 @@ typedef struct tagCREATESTRUCTA {
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
+#define SW_SHOWDEFAULT 10
 
 // System colours and metrics.
 #define COLOR_SCROLLBAR 0
@@ -205,6 +206,9 @@ typedef struct tagCREATESTRUCTA {
 #define IMAGE_ICON 1
 #define LR_DEFAULTCOLOR 0x00000000
 #define LR_SHARED 0x00008000
+
+// The program's entry point, which the program defines.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
 // Windows and messages.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);

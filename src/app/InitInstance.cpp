@@ -1,0 +1,91 @@
+// Instance start-up and the start-up entry removal.
+#include "app/InitInstance.h"
+
+#include "app/DebugLog.h"
+#include "app/Scoped.h"
+#include "app/StrUtil.h"
+#include "cmdline/CommandLine.h"
+#include "frame/MainFrame.h"
+#include "profile/Contracts.h"
+
+#include <cstring>
+
+int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
+  const char* pszText = pszCmdLine ? pszCmdLine : "";
+  DebugLogWrite("InitInstance");
+  DebugLogWriteStr("lpszCmdLine", pszText);
+
+  CCommandLine cmdLine(pszText);
+
+  const bool bAvailable = cmdLine.m_szPrinterName[0] ? cmdLine.FillFromPrinter() != 0 : cmdLine.m_szPortName[0] != '\0';
+  if (!bAvailable) {
+    // The entry goes only for a printer the spooler says does not exist (or for an entry
+    // that names none): a spooler not yet up at log-on must not cost the user the entry.
+    const bool bGone = !cmdLine.m_szPrinterName[0] || cmdLine.m_nPrinterError == ERROR_INVALID_PRINTER_NAME;
+    if (bGone && (strstr(pszText, "/A ") || strstr(pszText, "/a "))) {
+      DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF);
+      cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
+    }
+    return 0;
+  }
+  if (!cmdLine.m_szModelID[0]) return 0;
+
+  pFrame->Create(TRAY_WND_CLASS, TRAY_WND_TITLE, WS_OVERLAPPEDWINDOW | WS_MINIMIZE, hInstance, nullptr);
+
+  CopyStr(pFrame->m_szModelID, cmdLine.m_szModelID);
+  CopyStr(pFrame->m_szPrinterName, cmdLine.m_szPrinterName);
+  CopyStr(pFrame->m_szPortName, cmdLine.m_szPortName);
+  CopyStr(pFrame->m_szDriverName, cmdLine.m_szDriverName);
+  pFrame->m_bRemove = cmdLine.m_bRemove;
+  pFrame->m_bInstall = cmdLine.m_bInstall;
+
+  DebugLogWriteStr("MainFrame.m_szModelID", pFrame->m_szModelID);
+  DebugLogWriteStr("MainFrame.m_szPrinterName", pFrame->m_szPrinterName);
+  DebugLogWriteStr("MainFrame.m_szPortName", pFrame->m_szPortName);
+  DebugLogWriteStr("MainFrame.m_szDriverName", pFrame->m_szDriverName);
+  DebugLogWriteInt("MainFrame.m_bRemove", pFrame->m_bRemove);
+  DebugLogWriteInt("MainFrame.m_bInstall", pFrame->m_bInstall);
+
+  const int nResult = pFrame->StartUp();
+  DebugLogWriteInt("MainFrame.StartUp() : Result", nResult);
+  if (nResult == -1) {
+    DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF);
+    cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
+    pFrame->DisableTrayIcon();
+    pFrame->ShutDown();
+    return 0;
+  }
+  if (nResult == 0) {
+    pFrame->ShutDown();
+    return 0;
+  }
+  return 1;
+}
+
+void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
+  DebugLogWrite("DeleteStartupReg");
+  CRegKey hKey;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, REG_RUN_KEY, 0, KEY_ALL_ACCESS, hKey.Receive()) != ERROR_SUCCESS) return;
+
+  if (pszPrinterName && pszPrinterName[0]) {
+    RegDeleteValueA(hKey, pszPrinterName);
+    return;
+  }
+  if (!pszParamFile || !pszParamFile[0]) return;
+
+  for (DWORD dwIndex = 0;; ++dwIndex) {
+    char szName[MAX_PATH];
+    char szData[MAX_PATH + 1] = {0};
+    DWORD cchName = MAX_PATH;
+    DWORD cbData = MAX_PATH;
+    const LONG lResult = RegEnumValueA(hKey, dwIndex, szName, &cchName, nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(szData), &cbData);
+    if (lResult == ERROR_NO_MORE_ITEMS) break;
+    // A value that does not fit the buffers is passed over; the spare byte ends the data.
+    if (lResult != ERROR_SUCCESS) continue;
+    if (strstr(szData, pszParamFile)) {
+      RegDeleteValueA(hKey, szName);
+      break;
+    }
+  }
+}

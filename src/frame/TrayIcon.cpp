@@ -1,0 +1,65 @@
+// CMainFrame: the notification-area icon: adding it (with retries while the shell is
+// not ready), changing it, and adding it again after the shell restarted.
+#include "frame/MainFrame.h"
+
+#include "app/StrUtil.h"
+#include "profile/Contracts.h"
+
+#include <cstring>
+
+namespace {
+
+// At log-on the resident may start before the notification area is ready.
+const int TRAY_ADD_ATTEMPTS = 5;
+const DWORD TRAY_ADD_RETRY_MS = 1000;
+
+// The tip holds 63 characters of the first record form; a longer label keeps its start
+// and ends in "..." so it still reads as cut.
+void FitTip(char* pszTip, size_t cbTip, const char* pszLabel) {
+  if (CopyStr(pszTip, cbTip, pszLabel)) return;
+  const size_t cchEllipsis = 3;
+  memcpy(pszTip + cbTip - 1 - cchEllipsis, "...", cchEllipsis);
+}
+
+}  // namespace
+
+int CMainFrame::SetTrayIcon(int nIndex, int bAdd) {
+  const int cbTip = (NOTIFYICONDATAA_V1_SIZE - FIELD_OFFSET(NOTIFYICONDATAA, szTip));
+  FitTip(m_nid.szTip, static_cast<size_t>(cbTip), GetLabel());
+  // A stored choice outside the three icons shows the first one.
+  const int nIcon = (nIndex >= 0 && nIndex < TRAYICON_COUNT) ? nIndex : 0;
+
+  if (!bAdd) {
+    m_nid.hIcon = m_hIcon[nIcon];
+    Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    return 1;
+  }
+
+  m_nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  m_nid.hWnd = m_hWnd;
+  m_nid.uID = 0;
+  m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+  for (int i = 0; i < TRAYICON_COUNT; ++i)
+    m_hIcon[i] = static_cast<HICON>(
+        LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAYICON_0 + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+  m_nid.hIcon = m_hIcon[nIcon];
+  return AddTrayIcon();
+}
+
+int CMainFrame::AddTrayIcon() {
+  for (int nAttempt = 1;; ++nAttempt) {
+    if (Shell_NotifyIconA(NIM_ADD, &m_nid)) return 1;
+    // The shell can report failure after a slow add that did happen.
+    if (Shell_NotifyIconA(NIM_MODIFY, &m_nid)) return 1;
+    if (nAttempt == TRAY_ADD_ATTEMPTS) return 0;
+    Sleep(TRAY_ADD_RETRY_MS);
+  }
+}
+
+int CMainFrame::OnTaskbarCreated() {
+  // The record and icons still held go back as they are: the resource library is gone,
+  // and loading the icons again would give blank ones.
+  if (!m_nid.hWnd) return 0;
+  return Shell_NotifyIconA(NIM_ADD, &m_nid) ? 1 : 0;
+}
