@@ -146,6 +146,26 @@ TEST_F(FilesConformance, GetTempPathAReturnRules) {
   EXPECT_EQ(std::string("\0x", 2), std::string(sz + len, 2));
 }
 
+TEST_F(FilesConformance, GetWindowsDirectoryAIsWhereBareProfileNamesLive) {
+  char sz[MAX_PATH];
+  memset(sz, 'x', sizeof(sz));
+  UINT len = GetWindowsDirectoryA(sz, sizeof(sz));
+  EXPECT_EQ("C:\\WINDOWS", Upper(sz)) << sz;
+  EXPECT_EQ(len, strlen(sz));
+  for (UINT size : {UINT(0), len}) {
+    memset(sz, 'x', sizeof(sz));
+    EXPECT_EQ(len + 1, GetWindowsDirectoryA(sz, size)) << size;
+    EXPECT_EQ('x', sz[0]) << size;
+  }
+
+  // A profile written under a bare name is found there.
+  GetWindowsDirectoryA(sz, sizeof(sz));
+  const std::string path = std::string(sz) + "\\prw3conf_windir.ini";
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "V", "prw3conf_windir.ini"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str())) << path;
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
+
 TEST_F(FilesConformance, GetTempFileNameACreatesPrefixedHexName) {
   char name[MAX_PATH];
   char again[MAX_PATH];

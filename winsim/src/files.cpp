@@ -181,6 +181,15 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
   return len;
 }
 
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  if (DWORD e = Fault("GetWindowsDirectoryA")) return Fail(0u, e);
+  UINT len = static_cast<UINT>(std::strlen(kWindowsFolder));
+  // Too small: nothing is copied and the size with the terminator comes back.
+  if (!lpBuffer || uSize <= len) return len + 1;
+  std::memcpy(lpBuffer, kWindowsFolder, len + 1);
+  return len;
+}
+
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
   if (!lpPathName || !lpTempFileName) return Fail(0u, ERROR_INVALID_PARAMETER);
   if (DWORD e = Fault("GetTempFileNameA")) return Fail(0u, e);
