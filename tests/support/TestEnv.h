@@ -12,4 +12,8 @@ namespace testenv {
 // tests wrote to the registry and the temporary directory.
 testing::TestEventListener* MakeListener();
 
+// A printer that exists on both platforms: under Wine the CUPS queue the test script
+// adds (port "CUPS:prw3test", driver "prw3test"); natively winsim is seeded alike.
+std::string ExistingPrinter();
+
 }  // namespace testenv

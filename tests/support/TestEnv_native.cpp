@@ -1,4 +1,5 @@
-// Native test environment: a fresh winsim for every test.
+// Native test environment: a fresh winsim for every test, seeded with the printer
+// the Wine environment has.
 #include "support/TestEnv.h"
 
 #include "winsim/control.h"
@@ -6,12 +7,20 @@
 namespace testenv {
 namespace {
 
+const char kExistingPrinter[] = "prw3test";
+
 class CNativeListener : public testing::EmptyTestEventListener {
-  void OnTestStart(const testing::TestInfo&) override { winsim::Reset(); }
+  void OnTestStart(const testing::TestInfo&) override {
+    winsim::Reset();
+    // As Wine reports the CUPS queue.
+    winsim::AddPrinter(kExistingPrinter, "CUPS:prw3test", "prw3test", "WinPrint");
+  }
 };
 
 }  // namespace
 
 testing::TestEventListener* MakeListener() { return new CNativeListener; }
+
+std::string ExistingPrinter() { return kExistingPrinter; }
 
 }  // namespace testenv

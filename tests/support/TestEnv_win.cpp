@@ -1,8 +1,25 @@
-// Wine test environment: the real prefix; nothing to reset yet.
+// Wine test environment: the real prefix. After every test the keys the program's
+// tests write are removed, so tests do not see each other's state.
 #include "support/TestEnv.h"
 
-namespace testenv {
+#include "support/TestRegistry.h"
 
-testing::TestEventListener* MakeListener() { return new testing::EmptyTestEventListener; }
+#include <windows.h>
+
+namespace testenv {
+namespace {
+
+class CWineListener : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+    DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+  }
+};
+
+}  // namespace
+
+testing::TestEventListener* MakeListener() { return new CWineListener; }
+
+std::string ExistingPrinter() { return "prw3test"; }
 
 }  // namespace testenv

@@ -20,6 +20,7 @@ struct HandleEntry {
   const char* kind;
   void* object;
   std::function<void(void*)> closer;
+  bool kernel;
 };
 
 struct CoreState {
@@ -61,11 +62,21 @@ DWORD Fault(const char* api) {
   return error;
 }
 
-HANDLE NewHandle(const char* kind, void* object, std::function<void(void*)> closer) {
+HANDLE NewHandle(const char* kind, void* object, std::function<void(void*)> closer, bool kernel) {
   CoreState& s = S();
   s.nextHandle += 4;
-  s.handles[s.nextHandle] = HandleEntry{kind, object, std::move(closer)};
+  s.handles[s.nextHandle] = HandleEntry{kind, object, std::move(closer), kernel};
   return reinterpret_cast<HANDLE>(s.nextHandle);
+}
+
+bool CloseHandleOf(HANDLE h, const char* kind) {
+  auto& handles = S().handles;
+  auto it = handles.find(reinterpret_cast<uintptr_t>(h));
+  if (it == handles.end() || std::string(it->second.kind) != kind) return false;
+  HandleEntry entry = std::move(it->second);
+  handles.erase(it);
+  if (entry.closer) entry.closer(entry.object);
+  return true;
 }
 
 void* HandleObject(HANDLE h, const char* kind) {
@@ -75,6 +86,13 @@ void* HandleObject(HANDLE h, const char* kind) {
 }
 
 size_t LiveHandleCount() { return S().handles.size(); }
+
+size_t LiveHandleCount(const char* kind) {
+  size_t n = 0;
+  for (const auto& entry : S().handles)
+    if (std::string(entry.second.kind) == kind) ++n;
+  return n;
+}
 
 uint64_t Now() { return S().now; }
 void AdvanceNow(uint64_t ms) { S().now += ms; }
@@ -191,7 +209,7 @@ BOOL WINAPI CloseHandle(HANDLE h) {
   if (DWORD e = Fault("CloseHandle")) return Fail(FALSE, e);
   auto& handles = S().handles;
   auto it = handles.find(reinterpret_cast<uintptr_t>(h));
-  if (it == handles.end()) return Fail(FALSE, ERROR_INVALID_HANDLE);
+  if (it == handles.end() || !it->second.kernel) return Fail(FALSE, ERROR_INVALID_HANDLE);
   HandleEntry entry = std::move(it->second);
   handles.erase(it);
   if (entry.closer) entry.closer(entry.object);

@@ -30,12 +30,18 @@ void AdvanceNow(uint64_t ms);
 
 // Kernel handles: each area registers its objects here; CloseHandle dispatches to the
 // closer the area gave. Handle values are small, fit in 32 bits and are never reused
-// within one run, so a stale handle is reliably invalid.
-HANDLE NewHandle(const char* kind, void* object, std::function<void(void*)> closer);
+// within one run, so a stale handle is reliably invalid. Handles that are not kernel
+// objects (find handles, printers) pass kernel = false: CloseHandle refuses them, and
+// only their own closer (CloseHandleOf) ends them.
+HANDLE NewHandle(const char* kind, void* object, std::function<void(void*)> closer, bool kernel = true);
+// Closes a live handle of that kind through its closer; false when there is none.
+bool CloseHandleOf(HANDLE h, const char* kind);
 // The object behind a live handle of that kind, or null.
 void* HandleObject(HANDLE h, const char* kind);
-// Live kernel handles (every kind), for leak checks.
+// Live handles (every kind), for leak checks.
 size_t LiveHandleCount();
+// Live handles of one kind.
+size_t LiveHandleCount(const char* kind);
 
 // Code page 1252, the system code page winsim simulates.
 WCHAR Cp1252ToWide(unsigned char c);

@@ -6,6 +6,11 @@
 
 #include <string>
 
+#include "winsim/control_files.h"
+#include "winsim/control_modules.h"
+#include "winsim/control_registry.h"
+#include "winsim/control_spooler.h"
+
 namespace winsim {
 
 // Returns every area to its initial state (empty hives, no printers, empty sandbox, ...).

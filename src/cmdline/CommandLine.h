@@ -1,0 +1,63 @@
+// CCommandLine: a printer identity and the switches of the command-line language, taken
+// from a command line or a parameter file and completed from the spooler and the driver
+// key.
+#pragma once
+
+#include "cmdline/SwitchTokenizer.h"
+
+#include <windows.h>
+
+class CCommandLine : public CSwitchTokenizer {
+public:
+  CCommandLine();
+  // Parses pszCommandLine (the text after the program's name): switches, parameter
+  // file, spooler and registry. A text that does not fit the tokenizer is refused whole.
+  explicit CCommandLine(const char* pszCommandLine);
+  ~CCommandLine() override;
+
+  void Clear();
+  int Parse();
+  // Applies one switch; a null value (a file line without a quoted value) leaves the
+  // string switches as they are, and a value that does not fit is refused.
+  void ApplySwitch(const char* pszName, const char* pszValue);
+  BOOL ReadParamFile();
+  // Splits one parameter-file line; pszName holds PARAM_NAME_SIZE characters and
+  // pszValue may be the line itself.
+  BOOL ParseParamLine(const char* pszLine, char* pszName, char* pszValue);
+  // 1 when the printer could be opened and its level-2 record read; the empty driver and
+  // port names are then filled. m_nPrinterError keeps why the printer could not be opened.
+  BOOL FillFromPrinter();
+  BOOL LookUpModelID();
+  BOOL DeleteParamFile(const char* pszFileName);
+
+  static const int PARAM_NAME_SIZE = 80;
+  static const int PARAM_LINE_SIZE = 1300;
+
+  char m_szTempDir[MAX_PATH];
+  int m_bRemove;
+  int m_bSwitchS;
+  int m_bSwitchE;
+  int m_bSwitchC;
+  int m_bSwitchU;
+  char m_szPrinterName[MAX_PATH];
+  char m_szDriverName[MAX_PATH];
+  char m_szPortName[MAX_PATH];
+  char m_szModelID[MAX_PATH];
+  char m_szParamFileF[MAX_PATH];
+  char m_szParamFileA[MAX_PATH];
+  char m_szSwitchJ[MAX_PATH];
+  int m_bSwitchBE;
+  char m_szSwitchBH[MAX_PATH];
+  char m_szSwitchBU[MAX_PATH];
+  char m_szSwitchBD[MAX_PATH];
+  char m_szSwitchBI[MAX_PATH];
+  char m_szSwitchBN[MAX_PATH];
+  char m_szSwitchVQM[MAX_PATH];
+  int m_bInstall;
+  // The last error of the failed open in FillFromPrinter, read straight after it
+  // (ERROR_INVALID_PRINTER_NAME: no such printer); 0 when the printer opened.
+  DWORD m_nPrinterError;
+
+private:
+  void FillTempDir();
+};

@@ -1,0 +1,268 @@
+// Conformance: the file calls and CRT streams the program relies on behave alike on
+// both platforms. Everything is written into a scratch folder under the temporary folder.
+#include <windows.h>
+#include <share.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+
+namespace {
+
+std::string TempDir() {
+  char sz[MAX_PATH] = {0};
+  GetTempPathA(sizeof(sz), sz);
+  return sz;
+}
+
+void WriteRaw(const std::string& path, const std::string& bytes) {
+  FILE* f = _fsopen(path.c_str(), "wb", _SH_DENYNO);
+  ASSERT_NE(nullptr, f) << path;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+std::string ReadAll(const std::string& path, const char* mode) {
+  FILE* f = _fsopen(path.c_str(), mode, _SH_DENYNO);
+  if (!f) return "<missing>";
+  std::string bytes;
+  char buf[256];
+  while (size_t n = fread(buf, 1, sizeof(buf), f)) bytes.append(buf, n);
+  fclose(f);
+  return bytes;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+class FilesConformance : public testing::Test {
+protected:
+  void SetUp() override { CreateDirectoryA(m_dir.c_str(), nullptr); }
+  void TearDown() override { RemoveTree(m_dir.substr(0, m_dir.size() - 1)); }
+
+  static void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd)) {
+      std::string path = dir + "\\" + fd.cFileName;
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(path.c_str());
+      else if (fd.cFileName[0] != '.') RemoveTree(path);
+    }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    RemoveDirectoryA(dir.c_str());
+  }
+
+  std::string Path(const char* name) const { return m_dir + name; }
+  std::string m_dir = TempDir() + "prw3conf_files\\";
+};
+
+TEST_F(FilesConformance, TextModeStoresCrLfAndStopsAtCtrlZ) {
+  std::string file = Path("text.txt");
+  FILE* f = _fsopen(file.c_str(), "w", _SH_DENYNO);
+  ASSERT_NE(nullptr, f);
+  fputs("a\nb", f);
+  fclose(f);
+  EXPECT_EQ("a\r\nb", ReadAll(file, "rb"));
+  EXPECT_EQ("a\nb", ReadAll(file, "rt"));
+
+  // A lone CR stays, CR CR LF keeps the first CR, Ctrl-Z ends the text.
+  WriteRaw(file, "x\r\ny\rz\r\r\nw\x1Aq\r\n");
+  EXPECT_EQ("x\ny\rz\r\nw", ReadAll(file, "r"));
+  f = _fsopen(file.c_str(), "rt", _SH_DENYNO);
+  ASSERT_NE(nullptr, f);
+  char line[64];
+  std::string lines;
+  while (fgets(line, sizeof(line), f)) lines += std::string(line) + "|";
+  fclose(f);
+  EXPECT_EQ("x\n|y\rz\r\n|w|", lines);
+  WriteRaw(file, "x\r");
+  EXPECT_EQ("x\r", ReadAll(file, "rt"));
+}
+
+TEST_F(FilesConformance, AppendModeCreatesAndAppends) {
+  std::string file = Path("log.txt");
+  for (int i = 1; i <= 2; ++i) {
+    FILE* f = _fsopen(file.c_str(), "a+", _SH_DENYNO);
+    ASSERT_NE(nullptr, f) << i;
+    fprintf(f, "%10ld : %s\n", static_cast<long>(i), "line");
+    fclose(f);
+  }
+  EXPECT_EQ("         1 : line\r\n         2 : line\r\n", ReadAll(file, "rb"));
+}
+
+TEST_F(FilesConformance, StreamOpenFailuresAndSharing) {
+  struct Case {
+    std::string path;
+    const char* mode;
+    int err;
+  } cases[] = {{Path("missing.txt"), "r", ENOENT},
+               {Path("nofolder\\new.txt"), "w", ENOENT},
+               {m_dir, "r", EACCES},
+               {Path("x.txt"), "q", EINVAL}};
+  for (const Case& c : cases) {
+    errno = 0;
+    EXPECT_EQ(nullptr, _fsopen(c.path.c_str(), c.mode, _SH_DENYNO)) << c.path;
+    EXPECT_EQ(c.err, errno) << c.path;
+  }
+
+  std::string file = Path("held.txt");
+  WriteRaw(file, "data");
+  FILE* held = _fsopen(file.c_str(), "r", _SH_DENYWR);
+  ASSERT_NE(nullptr, held);
+  errno = 0;
+  EXPECT_EQ(nullptr, _fsopen(file.c_str(), "a", _SH_DENYNO));
+  EXPECT_EQ(EACCES, errno);
+  // The CRT opens without delete sharing: an open file cannot be deleted.
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(DeleteFileA(file.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+  fclose(held);
+  EXPECT_TRUE(DeleteFileA(file.c_str()));
+}
+
+TEST_F(FilesConformance, GetTempPathAReturnRules) {
+  char sz[MAX_PATH];
+  DWORD len = GetTempPathA(sizeof(sz), sz);
+  ASSERT_GT(len, 9u);
+  EXPECT_EQ(len, strlen(sz));
+  EXPECT_EQ("C:\\USERS\\", Upper(std::string(sz, 9))) << sz;
+  EXPECT_EQ("\\TEMP\\", Upper(sz + len - 6)) << sz;
+
+  // Too small, even by the terminator: nothing copied, the size with terminator returned.
+  for (DWORD size : {DWORD(0), DWORD(1), len}) {
+    memset(sz, 'x', sizeof(sz));
+    EXPECT_EQ(len + 1, GetTempPathA(size, sz)) << size;
+    EXPECT_EQ('x', sz[0]) << size;
+  }
+  memset(sz, 'x', sizeof(sz));
+  EXPECT_EQ(len, GetTempPathA(len + 1, sz));
+  EXPECT_EQ(std::string("\0x", 2), std::string(sz + len, 2));
+}
+
+TEST_F(FilesConformance, GetTempFileNameACreatesPrefixedHexName) {
+  char name[MAX_PATH];
+  char again[MAX_PATH];
+  UINT n = GetTempFileNameA(m_dir.c_str(), "O_P", 0, name);
+  ASSERT_NE(0u, n);
+  ASSERT_NE(0u, GetTempFileNameA(m_dir.c_str(), "O_P", 0, again));
+  EXPECT_NE(Upper(name), Upper(again));
+  char hex[8];
+  snprintf(hex, sizeof(hex), "%X", n);
+  EXPECT_EQ(Upper(m_dir + "O_P" + hex + ".TMP"), Upper(name));
+  EXPECT_EQ("", ReadAll(name, "rb"));
+
+  // No trailing separator is needed; the prefix is cut to three characters.
+  ASSERT_NE(0u, GetTempFileNameA(m_dir.substr(0, m_dir.size() - 1).c_str(), "LongPrefix", 0, name));
+  EXPECT_EQ(Upper(m_dir + "LON"), Upper(std::string(name, m_dir.size() + 3)));
+
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0u, GetTempFileNameA(Path("nofolder\\").c_str(), "O_P", 0, name));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
+}
+
+TEST_F(FilesConformance, OpenFileExistDoesNotSearchTempFolder) {
+  std::string file = Path("Exists.txt");
+  WriteRaw(file, "x");
+  OFSTRUCT of;
+  memset(&of, 0x55, sizeof(of));
+  EXPECT_NE(HFILE_ERROR, OpenFile(file.c_str(), &of, OF_EXIST));
+  EXPECT_EQ(0, of.nErrCode);
+  EXPECT_EQ(sizeof(OFSTRUCT), of.cBytes);
+  EXPECT_EQ(Upper(file), Upper(of.szPathName));
+
+  std::string tempOnly = "prw3conf_only_in_temp.tmp";
+  WriteRaw(TempDir() + tempOnly, "x");
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(HFILE_ERROR, OpenFile(tempOnly.c_str(), &of, OF_EXIST));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, of.nErrCode);
+  DeleteFileA((TempDir() + tempOnly).c_str());
+
+  EXPECT_EQ(HFILE_ERROR, OpenFile(Path("nofolder\\a.txt").c_str(), &of, OF_EXIST));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, of.nErrCode);
+  EXPECT_EQ(HFILE_ERROR, OpenFile(m_dir.substr(0, m_dir.size() - 1).c_str(), &of, OF_EXIST));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, of.nErrCode);
+}
+
+TEST_F(FilesConformance, DeleteAttributeAndFolderErrors) {
+  std::string file = Path("file.txt");
+  WriteRaw(file, "x");
+  CreateDirectoryA(Path("sub").c_str(), nullptr);
+  WriteRaw(Path("sub\\inner.txt"), "x");
+  struct Case {
+    const char* what;
+    std::function<bool()> fails;
+    DWORD error;
+  } cases[] = {
+      {"delete missing", [&] { return !DeleteFileA(Path("missing.txt").c_str()); }, ERROR_FILE_NOT_FOUND},
+      {"delete in missing folder", [&] { return !DeleteFileA(Path("no\\a.txt").c_str()); }, ERROR_PATH_NOT_FOUND},
+      {"delete folder", [&] { return !DeleteFileA(Path("sub").c_str()); }, ERROR_ACCESS_DENIED},
+      {"create existing", [&] { return !CreateDirectoryA(Path("SUB").c_str(), nullptr); }, ERROR_ALREADY_EXISTS},
+      {"remove full folder", [&] { return !RemoveDirectoryA(Path("sub").c_str()); }, ERROR_DIR_NOT_EMPTY},
+      {"attributes in missing folder",
+       [&] { return GetFileAttributesA(Path("no\\a").c_str()) == INVALID_FILE_ATTRIBUTES; }, ERROR_PATH_NOT_FOUND},
+      {"attributes of file as folder",
+       [&] { return GetFileAttributesA((file + "\\").c_str()) == INVALID_FILE_ATTRIBUTES; }, ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    SetLastError(0xdeadbeef);
+    EXPECT_TRUE(c.fails()) << c.what;
+    EXPECT_EQ(c.error, GetLastError()) << c.what;
+  }
+  EXPECT_EQ(0u, GetFileAttributesA(Upper(file).c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_NE(0u, GetFileAttributesA((Path("SUB") + "\\").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(DeleteFileA(Path("sub/INNER.txt").c_str()));
+  EXPECT_TRUE(RemoveDirectoryA(Path("sub").c_str()));
+}
+
+TEST_F(FilesConformance, FindFirstFileAMatchesFilesAndFolders) {
+  CreateDirectoryA(Path("dir").c_str(), nullptr);
+  WriteRaw(Path("dir\\Inner.TXT"), "hello");
+  CreateDirectoryA(Path("dir\\sub").c_str(), nullptr);
+  using Names = std::set<std::string>;
+  // The names found (folders marked with "/"), and the last error after the search.
+  auto find = [](const std::string& spec, DWORD* error) {
+    Names names;
+    WIN32_FIND_DATAA fd;
+    SetLastError(0xdeadbeef);
+    HANDLE h = FindFirstFileA(spec.c_str(), &fd);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd))
+      names.insert(fd.cFileName + std::string(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "/" : ""));
+    *error = GetLastError();
+    if (h != INVALID_HANDLE_VALUE) {
+      EXPECT_TRUE(FindClose(h));
+    }
+    return names;
+  };
+  struct Case {
+    std::string spec;
+    Names names;
+    DWORD error;
+  } cases[] = {
+      {Path("dir\\*"), {"./", "../", "Inner.TXT", "sub/"}, ERROR_NO_MORE_FILES},
+      {Path("dir\\*.*"), {"./", "../", "Inner.TXT", "sub/"}, ERROR_NO_MORE_FILES},
+      {Path("dir\\inner.txt"), {"Inner.TXT"}, ERROR_NO_MORE_FILES},
+      {Path("dir\\?NNER.*"), {"Inner.TXT"}, ERROR_NO_MORE_FILES},
+      {Path("DIR"), {"dir/"}, ERROR_NO_MORE_FILES},
+      {Path("dir\\none*"), {}, ERROR_FILE_NOT_FOUND},
+      {Path("dir\\"), {}, ERROR_FILE_NOT_FOUND},
+      {Path("nofolder\\*"), {}, ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    DWORD error = 0;
+    EXPECT_EQ(c.names, find(c.spec, &error)) << c.spec;
+    EXPECT_EQ(c.error, error) << c.spec;
+  }
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+}  // namespace

@@ -1,0 +1,316 @@
+// Conformance: the registry calls behave alike over winsim and under Wine: sizes and
+// ERROR_MORE_DATA, the REG_SZ terminator rule, enumeration while deleting, key deletion,
+// dispositions, paths and access rights. Each test works below a scratch key of
+// HKEY_CURRENT_USER that it creates and removes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+const char kScratch[] = "Software\\prw3test-conformance";
+
+std::string Bytes(const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); }
+
+LSTATUS Query(HKEY key, const char* name, void* buf, DWORD* cb, DWORD* type = nullptr) {
+  return RegQueryValueExA(key, name, nullptr, type, static_cast<BYTE*>(buf), cb);
+}
+LSTATUS EnumKey(HKEY key, DWORD index, char* name, DWORD* cch) {
+  return RegEnumKeyExA(key, index, name, cch, nullptr, nullptr, nullptr, nullptr);
+}
+
+// Deletes a key with everything below it, always taking subkey 0 again.
+LSTATUS DeleteTree(HKEY parent, const char* name) {
+  HKEY key = nullptr;
+  LSTATUS e = RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key);
+  char sub[260];
+  for (DWORD cch = sizeof sub; !e && EnumKey(key, 0, sub, &cch) == ERROR_SUCCESS; cch = sizeof sub)
+    e = DeleteTree(key, sub);
+  if (key) RegCloseKey(key);
+  return e ? e : RegDeleteKeyA(parent, name);
+}
+
+class RegistryConformance : public testing::Test {
+protected:
+  void SetUp() override {
+    DeleteTree(HKEY_CURRENT_USER, kScratch);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &m_key, nullptr));
+  }
+  void TearDown() override {
+    RegCloseKey(m_key);
+    EXPECT_EQ(ERROR_SUCCESS, DeleteTree(HKEY_CURRENT_USER, kScratch));
+  }
+  LSTATUS Set(HKEY key, const char* name, DWORD type, const void* data, DWORD cb) {
+    return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), cb);
+  }
+  HKEY Create(const char* path, DWORD* disposition = nullptr) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(m_key, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition))
+        << path;
+    return key;
+  }
+
+  HKEY m_key = nullptr;
+};
+
+TEST_F(RegistryConformance, QueryValueSizesAndMoreData) {
+  DWORD one = 1, type, cb;
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "One", REG_SZ, "1", 2));
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Long", REG_SZ, "1234", 5));
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Dword", REG_DWORD, &one, 4));
+
+  // "1" with its terminator is 2 bytes and fits a 4-byte buffer; "1234" needs 5: the
+  // call fails, reports the size and leaves the buffer alone.
+  char buf[8];
+  std::memset(buf, '#', sizeof buf);
+  cb = 4;
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "One", buf, &cb));
+  EXPECT_EQ(2u, cb);
+  EXPECT_EQ(Bytes("1\0##", 4), Bytes(buf, 4));
+  std::memset(buf, '#', sizeof buf);
+  cb = 4;
+  type = 0xdeadbeef;
+  EXPECT_EQ(ERROR_MORE_DATA, Query(m_key, "Long", buf, &cb, &type));
+  EXPECT_EQ(5u, cb);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+  EXPECT_EQ("########", Bytes(buf, 8));
+  cb = 2;
+  EXPECT_EQ(ERROR_MORE_DATA, Query(m_key, "Dword", buf, &cb));
+  EXPECT_EQ(4u, cb);
+  EXPECT_EQ("########", Bytes(buf, 8));
+
+  // No buffer: the size with success. A buffer without a size: a parameter error.
+  cb = 0xdeadbeef;
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "Long", nullptr, &cb));
+  EXPECT_EQ(5u, cb);
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, Query(m_key, "Long", buf, nullptr));
+}
+
+TEST_F(RegistryConformance, MissingValuesDefaultValueAndCase) {
+  char buf[8];
+  DWORD cb = sizeof buf;
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(m_key, "Missing", buf, &cb));
+  EXPECT_EQ(sizeof buf, cb);
+  EXPECT_EQ(0xdeadbeefu, GetLastError()) << "registry calls return their error, they do not set it";
+  cb = 0xdeadbeef;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(m_key, "Missing", nullptr, &cb));
+  EXPECT_EQ(0u, cb) << "a size query of a missing value reports 0";
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(m_key, "Missing"));
+
+  // The default value answers to "" and to a null name.
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(m_key, "", nullptr, &cb));
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, nullptr, REG_SZ, "dflt", 5));
+  cb = sizeof buf;
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "", buf, &cb));
+  EXPECT_STREQ("dflt", buf);
+
+  // Names match without regard to case; a write keeps the first spelling.
+  DWORD value = 1;
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "TrayIconEnable", REG_DWORD, &value, 4));
+  value = 0;
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "TRAYICONENABLE", REG_DWORD, &value, 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(m_key, nullptr));
+  char name[32];
+  DWORD cch = sizeof name;
+  cb = sizeof value;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(m_key, 0, name, &cch, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &cb));
+  EXPECT_STREQ("TrayIconEnable", name);
+  EXPECT_EQ(0u, value);
+}
+
+TEST_F(RegistryConformance, StringValuesGetTheirTerminator) {
+  // The count leaves the terminator out but the source has one: it is stored.
+  DWORD cb = 0;
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Counted", REG_SZ, "abc", 3));
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "Counted", nullptr, &cb));
+  EXPECT_EQ(4u, cb);
+
+  // Without one in the source 3 bytes are stored; a read with room ends them with an
+  // uncounted zero, a read without room does not.
+  const char raw[8] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Raw", REG_SZ, raw, 3));
+  char buf[8];
+  std::memset(buf, '#', sizeof buf);
+  cb = sizeof buf;
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "Raw", buf, &cb));
+  EXPECT_EQ(3u, cb);
+  EXPECT_EQ(Bytes("abc\0####", 8), Bytes(buf, 8));
+  std::memset(buf, '#', sizeof buf);
+  cb = 3;
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "Raw", buf, &cb));
+  EXPECT_EQ("abc#####", Bytes(buf, 8));
+
+  // Binary data is stored as counted.
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Bin", REG_BINARY, "abc", 3));
+  EXPECT_EQ(ERROR_SUCCESS, Query(m_key, "Bin", nullptr, &cb));
+  EXPECT_EQ(3u, cb);
+}
+
+TEST_F(RegistryConformance, EnumValueBufferRules) {
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "abcde", REG_SZ, "0123456789", 11));
+  char name[16], data[16];
+  DWORD cch = 6, cb = sizeof data, type = 0;
+  // The name count is in characters without the terminator, which needs room too.
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(m_key, 0, name, &cch, nullptr, &type, reinterpret_cast<BYTE*>(data), &cb));
+  EXPECT_EQ(5u, cch);
+  EXPECT_STREQ("abcde", name);
+  EXPECT_EQ(11u, cb);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+  for (DWORD small : {5u, 3u}) {
+    cch = small;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(m_key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(small, cch) << "the count stays as it was";
+  }
+
+  // Data that does not fit: the size reported, neither name nor data written.
+  std::memset(name, '#', sizeof name);
+  std::memset(data, '#', sizeof data);
+  cch = sizeof name;
+  cb = 10;
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(m_key, 0, name, &cch, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &cb));
+  EXPECT_EQ(sizeof name, cch);
+  EXPECT_EQ(11u, cb);
+  EXPECT_EQ(std::string(16, '#'), Bytes(name, 16));
+  EXPECT_EQ(std::string(16, '#'), Bytes(data, 16));
+  cch = sizeof name;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(m_key, 1, name, &cch, nullptr, nullptr, nullptr, nullptr));
+
+  // Windows gives creation order, Wine name order: only the set of names is fixed.
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Zeta", REG_SZ, "", 1));
+  ASSERT_EQ(ERROR_SUCCESS, Set(m_key, "Alpha", REG_SZ, "", 1));
+  std::set<std::string> names;
+  for (DWORD i = 0; cch = sizeof name, RegEnumValueA(m_key, i, name, &cch, nullptr, nullptr, nullptr, nullptr) == 0; ++i)
+    names.insert(name);
+  EXPECT_EQ((std::set<std::string>{"abcde", "Alpha", "Zeta"}), names);
+}
+
+TEST_F(RegistryConformance, EnumKeysInNameOrderAndDeleteAtIndexZero) {
+  for (const char* name : {"Kb", "ka", "Kd", "Kc", "longkeyname"}) RegCloseKey(Create(name));
+  char name[16];
+  DWORD cch;
+  std::string order;
+  for (DWORD i = 0; cch = sizeof name, EnumKey(m_key, i, name, &cch) == ERROR_SUCCESS; ++i) order += name + std::string(" ");
+  EXPECT_EQ("ka Kb Kc Kd longkeyname ", order);
+
+  // An 11-character name needs 12 characters of buffer; short of that nothing is written.
+  std::memset(name, '#', sizeof name);
+  cch = 11;
+  EXPECT_EQ(ERROR_MORE_DATA, EnumKey(m_key, 4, name, &cch));
+  EXPECT_EQ(11u, cch);
+  EXPECT_EQ(std::string(16, '#'), Bytes(name, 16));
+
+  // Deleting while the index grows skips every second key; index 0 each time takes all.
+  int deleted = 0;
+  for (DWORD i = 0; cch = sizeof name, EnumKey(m_key, i, name, &cch) == ERROR_SUCCESS; ++i)
+    deleted += RegDeleteKeyA(m_key, name) == ERROR_SUCCESS;
+  EXPECT_EQ(3, deleted);
+  while (cch = sizeof name, EnumKey(m_key, 0, name, &cch) == ERROR_SUCCESS) {
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(m_key, name)) << name;
+    ++deleted;
+  }
+  EXPECT_EQ(5, deleted);
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, EnumKey(m_key, 0, name, &cch));
+}
+
+TEST_F(RegistryConformance, DeleteKeyNeedsItFreeOfSubkeys) {
+  RegCloseKey(Create("Parent\\Child"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(m_key, "Parent"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(m_key, "PARENT\\child"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(m_key, "Parent"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(m_key, "Parent"));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyA(m_key, nullptr));
+}
+
+TEST_F(RegistryConformance, DispositionsPathsAndPredefinedKeys) {
+  DWORD disposition = 0;
+  RegCloseKey(Create("a\\\\b\\c\\", &disposition));  // intermediate keys; empty names skipped
+  EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+  RegCloseKey(Create("A\\B\\C", &disposition));
+  EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, "a\\b", 0, KEY_READ, &key));
+  char name[16];
+  DWORD cch = sizeof name;
+  EXPECT_EQ(ERROR_SUCCESS, EnumKey(key, 0, name, &cch));
+  EXPECT_STREQ("c", name) << "the stored case is kept";
+  RegCloseKey(key);
+
+  key = reinterpret_cast<HKEY>(0x1234);
+  EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExA(m_key, "\\a", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  EXPECT_EQ(nullptr, key);
+  EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyExA(m_key, "\\a", 0, KEY_READ, &key));
+  key = reinterpret_cast<HKEY>(0x1234);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(m_key, "a\\missing", 0, KEY_READ, &key));
+  EXPECT_EQ(nullptr, key);
+
+  // No subkey under a predefined key gives back the predefined key; closing it is harmless.
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key));
+  EXPECT_EQ(HKEY_CURRENT_USER, key);
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CURRENT_USER));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_LOCAL_MACHINE));
+  // Other keys get a fresh handle that fits in 32 bits; once closed it is invalid.
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, nullptr, 0, KEY_READ, &key));
+  EXPECT_NE(m_key, key);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(key), static_cast<DWORD>(reinterpret_cast<uintptr_t>(key)));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
+}
+
+TEST_F(RegistryConformance, AccessRightsOfHandles) {
+  DWORD value = 7, cb = 4;
+  HKEY acc = Create("Acc");
+  ASSERT_EQ(ERROR_SUCCESS, Set(acc, "v", REG_DWORD, &value, 4));
+  RegCloseKey(acc);
+  HKEY reader = nullptr, setter = nullptr, querier = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, "Acc", 0, KEY_READ, &reader));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, "Acc", 0, KEY_SET_VALUE, &setter));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, "Acc", 0, KEY_QUERY_VALUE, &querier));
+
+  EXPECT_EQ(ERROR_SUCCESS, Query(reader, "v", &value, &cb));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, Set(reader, "v", REG_DWORD, &value, 4));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(reader, "v"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, Query(setter, "v", &value, &cb));
+  char name[16];
+  DWORD cch = sizeof name;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, EnumKey(querier, 0, name, &cch));
+
+  // The parent handle's rights do not matter for creating or deleting a subkey.
+  HKEY sub = nullptr;
+  DWORD disposition = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(reader, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, &disposition));
+  EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+  RegCloseKey(sub);
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(reader, "New"));
+  for (HKEY h : {reader, setter, querier}) RegCloseKey(h);
+}
+
+TEST_F(RegistryConformance, HandleOfADeletedKey) {
+  HKEY gone = Create("Gone");
+  DWORD value = 1, cb = 4;
+  ASSERT_EQ(ERROR_SUCCESS, Set(gone, "v", REG_DWORD, &value, 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(m_key, "Gone"));
+
+  EXPECT_EQ(ERROR_KEY_DELETED, Query(gone, "v", &value, &cb));
+  EXPECT_EQ(ERROR_KEY_DELETED, Set(gone, "v", REG_DWORD, &value, 4));
+  HKEY sub = nullptr;
+  EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(gone, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(gone));
+
+  // A key made again under that name is new and empty; it can delete itself with "".
+  DWORD disposition = 0;
+  gone = Create("Gone", &disposition);
+  EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(gone, "v", nullptr, &cb));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(gone, ""));
+  EXPECT_EQ(ERROR_KEY_DELETED, Query(gone, "v", nullptr, &cb));
+  RegCloseKey(gone);
+}
+
+}  // namespace
