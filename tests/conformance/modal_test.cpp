@@ -81,14 +81,20 @@ TEST(ModalConformance, PopupMenuDrawsOwnerDrawnItemsAndRunsTimers) {
   EXPECT_FALSE(bNested) << "a second TrackPopupMenu while one is open";
   EXPECT_EQ(static_cast<DWORD>(ERROR_POPUP_ALREADY_ACTIVE), dwNestedError);
 
-  // WM_INITMENUPOPUP first, then the measuring, then the drawing.
-  auto order = owner.Only({WM_INITMENUPOPUP, WM_MEASUREITEM, WM_DRAWITEM});
-  ASSERT_GE(order.size(), 5u);
-  EXPECT_EQ(static_cast<UINT>(WM_INITMENUPOPUP), order[0].uMsg);
-  EXPECT_EQ(reinterpret_cast<WPARAM>(hMenu), order[0].wParam);
-  EXPECT_EQ(static_cast<UINT>(WM_MEASUREITEM), order[1].uMsg);
-  EXPECT_EQ(static_cast<UINT>(WM_MEASUREITEM), order[2].uMsg);
-  EXPECT_EQ(static_cast<UINT>(WM_DRAWITEM), order[3].uMsg);
+  // The owner is told the menu opens, then asked for the measures, then to draw; at the
+  // end it is told the menu closes.
+  auto order = owner.Only({WM_ENTERMENULOOP, WM_INITMENU, WM_INITMENUPOPUP, WM_MEASUREITEM, WM_DRAWITEM,
+                           WM_UNINITMENUPOPUP, WM_EXITMENULOOP});
+  const UINT expected[] = {WM_ENTERMENULOOP, WM_INITMENU,   WM_INITMENUPOPUP, WM_MEASUREITEM,
+                           WM_MEASUREITEM,   WM_DRAWITEM,   WM_DRAWITEM};
+  ASSERT_GE(order.size(), 9u);
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(expected[i], order[i].uMsg) << i;
+  EXPECT_EQ(reinterpret_cast<WPARAM>(hMenu), order[2].wParam);
+  EXPECT_EQ(static_cast<UINT>(WM_UNINITMENUPOPUP), order[order.size() - 2].uMsg);
+  EXPECT_EQ(static_cast<UINT>(WM_EXITMENULOOP), order.back().uMsg);
+  auto selects = owner.Only({WM_MENUSELECT});
+  ASSERT_FALSE(selects.empty());
+  EXPECT_EQ(0xFFFFu, HIWORD(selects.back().wParam)) << "closing";
 
   ASSERT_EQ(2u, measured.size());
   EXPECT_EQ(static_cast<UINT>(ODT_MENU), measured[0].CtlType);
@@ -144,6 +150,7 @@ TEST(ModalConformance, CancelledMenuPostsNoCommand) {
   SetTimer(hOwner, TICK_TIMER, 50, nullptr);
   SetForegroundWindow(hOwner);
   EXPECT_EQ(0, TrackPopupMenu(hMenu, TPM_RIGHTBUTTON | TPM_RETURNCMD, 100, 100, 0, hOwner, nullptr));
+  EXPECT_TRUE(TrackPopupMenu(hMenu, TPM_RIGHTBUTTON, 100, 100, 0, hOwner, nullptr)) << "cancelled, still TRUE";
   KillTimer(hOwner, TICK_TIMER);
 
   // Nothing was chosen: the next message is the one posted now.

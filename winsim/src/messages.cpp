@@ -214,7 +214,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-  if (Fault("PostQuitMessage")) return;
+  if (DWORD e = Fault("PostQuitMessage")) return SetLastError(e);
   // A flag, not a queued message: it is delivered once nothing else is posted.
   S().quit = true;
   S().quitCode = nExitCode;

@@ -115,9 +115,9 @@ void Select(Tracker& t, int index) {
   t.focused = index;
   if (MenuItem* item = t.Item(index)) {
     item->state |= MF_HILITE;
-    Draw(t, index, ODA_SELECT);
     UINT id = (item->type & MF_POPUP) ? static_cast<UINT>(index) : item->id;
     WPARAM wParam = static_cast<DWORD>(MAKELONG(id, item->type | item->state));
+    Draw(t, index, ODA_SELECT);
     Send(t.owner, WM_MENUSELECT, wParam, reinterpret_cast<LPARAM>(t.menu));
   }
 }
@@ -271,6 +271,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   DeleteSystemDC(t.hdc);
   if (!(uFlags & TPM_NONOTIFY) && LiveWindow(t.owner)) {
     Send(t.owner, WM_UNINITMENUPOPUP, reinterpret_cast<WPARAM>(hMenu), 0);
+    Send(t.owner, WM_MENUSELECT, static_cast<DWORD>(MAKELONG(0, 0xFFFF)), 0);
     Send(t.owner, WM_EXITMENULOOP, TRUE, 0);
   }
   S().open = false;
