@@ -24,6 +24,8 @@ typedef struct _NOTIFYICONDATAA {
 
 // The first record form: the fields up to a 64-character tip.
 #define NOTIFYICONDATAA_V1_SIZE FIELD_OFFSET(NOTIFYICONDATAA, szTip[64])
+// The second form, with a 128-character tip, is the whole record here.
+#define NOTIFYICONDATAA_V2_SIZE sizeof(NOTIFYICONDATAA)
 
 #define NIM_ADD 0x00000000
 #define NIM_MODIFY 0x00000001

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace winsim::detail {
 
@@ -39,5 +41,27 @@ const WindowClass* FindWindowClass(LPCSTR nameOrAtom);
 WindowRecord* LiveWindow(HWND hwnd);
 // Calls the window's procedure; 0 when the window no longer exists.
 LRESULT CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Live top-level windows (neither child nor message-only), topmost (newest) first: the
+// receivers of a broadcast.
+std::vector<HWND> TopLevelWindows();
+
+// A window of one of the system's own classes ("#32768" for an open pop-up menu,
+// "#32770" for a message box), created without the fault injection and call counts of
+// the public calls. Its class is registered on first use; its procedure is DefWindowProcA.
+HWND CreateSystemWindow(const char* className, const char* title, DWORD style, HWND owner);
+// Destroys such a window if it still exists (as DestroyWindow does, minus the fault
+// injection and call count).
+void DestroySystemWindow(HWND hwnd);
+
+// A fresh user-object handle (windows, menus, icons share one sequence, so a handle of
+// one kind is never valid as another). Small, even, never reused within one run.
+ULONG_PTR NewUserHandle();
+
+// Runs for every window once it is gone (after WM_NCDESTROY): areas drop what belonged
+// to it (queued messages, timers, focus). Register at static initialisation.
+struct DestroyHook {
+  explicit DestroyHook(std::function<void(HWND)> fn);
+};
 
 }  // namespace winsim::detail

@@ -33,5 +33,10 @@ void SetPlatformId(DWORD platformId);
 
 }  // namespace winsim
 
+#include "winsim/control_gdi.h"
 #include "winsim/control_mapping.h"
+#include "winsim/control_menus.h"
+#include "winsim/control_resources.h"
+#include "winsim/control_tray.h"
+#include "winsim/control_ui.h"
 #include "winsim/control_process.h"

@@ -1,0 +1,2 @@
+// Symbolic ids of the test resources.
+#define TESTRES_INNER_ID 950

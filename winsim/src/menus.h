@@ -1,0 +1,38 @@
+// winsim internals of the menu store, shared by the menu calls, TrackPopupMenu and
+// LoadMenuA: menus and their items as the platform keeps them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace winsim::detail {
+
+struct MenuItem {
+  UINT type = 0;  // MFT_ bits, plus MF_POPUP while the item opens a sub-menu
+  UINT state = 0;
+  UINT id = 0;
+  HMENU subMenu = nullptr;
+  ULONG_PTR data = 0;
+  bool hasText = false;  // an item without text (separator, owner-drawn) differs from ""
+  std::string text;
+  HBITMAP bitmap = nullptr;
+};
+
+struct Menu {
+  HMENU handle = nullptr;
+  bool popup = false;
+  std::vector<MenuItem> items;
+};
+
+// The menu behind a live handle, or null.
+Menu* LiveMenu(HMENU hMenu);
+// A new empty menu (a pop-up, or a menu bar as LoadMenuA's top level is).
+HMENU NewMenu(bool popup);
+// AppendMenuA on a live menu, without the public call's fault injection.
+BOOL AppendItem(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
+// Destroys a live menu and its sub-menus.
+void DestroyMenuTree(HMENU hMenu);
+
+}  // namespace winsim::detail
