@@ -12,10 +12,12 @@
 
 #include "cmdline/CommandLine.h"
 #include "profile/Contracts.h"
+#include "profile/DriverPaths.h"
 #include "support/DriverPackage.h"
 #include "support/TestEnv.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
+#include "targets/TargetRegistry.h"
 
 namespace {
 
@@ -68,9 +70,7 @@ TEST_F(DemoPackageTest, InstallsWhatTheResidentReads) {
   EXPECT_EQ((std::vector<std::string>{"ENGLISH=9,1", "GERMAN=7,1"}), languages);
   EXPECT_EQ(FileName(d.englishResources), IniString(d.iniFile, "ENGLISH", INI_RES_DLL));
   EXPECT_EQ(FileName(d.germanResources), IniString(d.iniFile, "GERMAN", INI_RES_DLL));
-  EXPECT_EQ(FileName(d.printerLibrary), IniString(d.iniFile, d.modelID, INI_PRN_DLL));
-  for (const std::string& file : {d.englishResources, d.germanResources, d.printerLibrary, d.auxProgram,
-                                  d.installDir + "\\" + STATUS_PROGRAM_FILE}) {
+  for (const std::string& file : {d.englishResources, d.germanResources, d.auxProgram}) {
     EXPECT_EQ(Folder(d.iniFile), Folder(file));
     EXPECT_TRUE(testenv::FileExists(file)) << file;
   }
@@ -111,6 +111,28 @@ TEST_F(DemoPackageTest, InstallsWhatTheResidentReads) {
   EXPECT_STREQ(kDriver, cmd.m_szDriverName);
   EXPECT_STREQ(d.modelID.c_str(), cmd.m_szModelID);
   EXPECT_TRUE(testenv::FileExists(d.paramFile)) << "read with /A, the file stays";
+}
+
+// The resident's own look-ups find the package's files, and a new target gets the
+// printer library's defaults.
+TEST_F(DemoPackageTest, TheResidentsLookUpsFindThePackage) {
+  const std::string printer = testenv::ExistingPrinter();
+  testenv::DemoDriver d = testenv::InstallDemoDriver(printer, kDriver);
+  ASSERT_FALSE(HasFailure());
+
+  char path[MAX_PATH] = {0};
+  EXPECT_TRUE(GetStatusProgramPath(path, kDriver, d.modelID.c_str()));
+  EXPECT_EQ(d.statusProgram, path);
+  EXPECT_TRUE(GetPrnDllPath(path, kDriver, d.modelID.c_str()));
+  EXPECT_EQ(d.printerLibrary, path);
+  EXPECT_TRUE(GetResDllPath(path, kDriver, d.modelID.c_str()));
+  EXPECT_TRUE(path == d.englishResources || path == d.germanResources) << path;
+
+  char target[MAX_PATH] = {0};
+  int nameKind = -1;
+  EXPECT_EQ(TARGET_OK, GetTargetKey(printer.c_str(), "", d.modelID.c_str(), &nameKind, target));
+  EXPECT_EQ("1", testenv::GetReg(HKEY_CURRENT_USER, target, TRAY_ICON_ENABLE));
+  EXPECT_EQ("0", testenv::GetReg(HKEY_CURRENT_USER, target, TRAY_ICON_SELECTED));
 }
 
 TEST_F(DemoPackageTest, StartupEntryOfAPrinterKnownByItsPort) {
