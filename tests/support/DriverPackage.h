@@ -1,0 +1,76 @@
+// The demo printer driver installed for tests, on both platforms, from the installation
+// files the build generated (<build>/driver/package; the build folder comes from
+// PRW3_BIN_DIR). Natively the libraries are registered with winsim; under Wine the built
+// programs and libraries are copied into the install folder of the real prefix.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testenv {
+
+// One installation of the package for a printer.
+struct DemoDriver {
+  std::string printerName;
+  std::string portName;
+  std::string driverName;
+  std::string printerKey;  // the printer name, or the port name when that is empty
+  std::string modelID;
+  std::string installDir;  // without a trailing backslash
+  std::string iniFile;
+  std::string paramFile;   // the start-up entry's parameter file (full path)
+  std::string runCommand;  // data of the start-up entry, the value named printerKey
+  std::string printerLibrary;
+  std::string englishResources;
+  std::string germanResources;
+  std::string statusProgram;
+  std::string auxProgram;
+};
+
+// Installs the package for one printer: the registry description (profile, driver key
+// with its Menu key, IO_URL key, start-up entry), the model's INI file, the start-up
+// entry's parameter file and the loadable libraries and programs. The driver name must
+// be the one the spooler reports for the printer (under Wine: the CUPS queue's name).
+// With an empty printer name the printer is known by portName. Installing for a second
+// printer adds its start-up entry; the driver's part is written again.
+DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
+                             const std::string& portName = "");
+// Removes what every InstallDemoDriver since the last call wrote, in reverse order:
+// values, keys it created (when empty), files and folders it created.
+void UninstallDemoDriver();
+
+// The names an installation binds in the generated templates.
+struct InstallNames {
+  std::string driverName;
+  std::string printerName;
+  std::string portName;
+  std::string residentPath;  // blank-free path of the resident program
+  std::string paramFile;     // bare name of the parameter file in the install folder
+};
+
+// The build's package: its folder, a generated file's bytes, and its parameters from
+// package.env (MODEL_ID, INSTALL_DIR, INI_FILE, PRN_DLL, RES_DLL_ENGLISH, ...).
+std::string DemoPackageDir();
+std::string ReadDemoPackageFile(const std::string& relativePath);
+std::string DemoPackageParam(const std::string& name);
+
+// Binds the installation names in a generated template by the generator's rules: in a
+// .reg file (reg true) values are escaped for quoted strings; PRINTER_KEY is the printer
+// name, or the port name when that is empty.
+std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names);
+
+// Applies REGEDIT4 text through the registry calls: [HKEY_LOCAL_MACHINE\...] and
+// [HKEY_CURRENT_USER\...] sections, [-...] removals, "name"="string", "name"=dword:...,
+// "name"=- and @= lines. Keys it had to create, parents included, are appended to
+// *createdKeys ("HKLM\..." or "HKCU\...") in creation order. False with a reason in
+// *error on the first line it cannot apply.
+bool ApplyRegText(const std::string& text, std::vector<std::string>* createdKeys, std::string* error);
+
+// The record lines the demo programs append to PRW3_RECORD_FILE, one map per line
+// ("program", "module", "cmdline", then the fields of that program).
+std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path);
+
+}  // namespace testenv
