@@ -4,6 +4,8 @@
 #include "core.h"
 #include "window_store.h"
 
+#include "winsim/control.h"
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -291,3 +293,16 @@ HWND WINAPI GetParent(HWND hWnd) {
   if ((w->style & WS_CHILD) || (w->style & WS_POPUP)) return w->parent;
   return nullptr;
 }
+
+namespace winsim {
+
+std::vector<HWND> WindowsOfClass(const std::string& className) {
+  std::vector<HWND> out;
+  for (HWND h : winsim::detail::TopLevelWindows()) {
+    const winsim::detail::WindowRecord* w = winsim::detail::LiveWindow(h);
+    if (w && lstrcmpiA(w->className.c_str(), className.c_str()) == 0) out.push_back(h);
+  }
+  return out;
+}
+
+}  // namespace winsim

@@ -64,6 +64,8 @@ bool IsMessageBoxOpen();
 // GetAsyncKeyState reports a key held down with its most significant bit.
 void SetKeyDown(int vk, bool down = true);
 void SetCursorPosition(int x, int y);
+// Live top-level windows of a class (letter case ignored), newest first.
+std::vector<HWND> WindowsOfClass(const std::string& className);
 HWND ForegroundWindow();
 HWND FocusWindow();
 
