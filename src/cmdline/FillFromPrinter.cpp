@@ -7,9 +7,6 @@
 
 #include <winspool.h>
 
-#include <memory>
-#include <new>
-
 BOOL CCommandLine::FillFromPrinter() {
   m_nPrinterError = 0;
   if (!m_szPrinterName[0]) return FALSE;
@@ -20,14 +17,8 @@ BOOL CCommandLine::FillFromPrinter() {
     return FALSE;
   }
 
-  DWORD cbNeeded = 0;
-  if (GetPrinterA(hPrinter, 2, nullptr, 0, &cbNeeded) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-      cbNeeded < sizeof(PRINTER_INFO_2A))
-    return FALSE;
-  std::unique_ptr<BYTE[]> pBlock(new (std::nothrow) BYTE[cbNeeded]());
+  std::unique_ptr<BYTE[]> pBlock = ReadPrinterInfo2(hPrinter);
   if (!pBlock) return FALSE;
-  if (!GetPrinterA(hPrinter, 2, pBlock.get(), cbNeeded, &cbNeeded)) return FALSE;
-
   const PRINTER_INFO_2A* pInfo = reinterpret_cast<const PRINTER_INFO_2A*>(pBlock.get());
   // Names given by switches are never overwritten; a name that does not fit stays empty.
   if (!m_szDriverName[0] && !CopyStr(m_szDriverName, pInfo->pDriverName)) m_szDriverName[0] = '\0';

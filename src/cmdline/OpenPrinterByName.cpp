@@ -1,4 +1,4 @@
-// Opening a printer by its ANSI name, with the wide-character fallback.
+// Opening a printer by its ANSI name, with the wide-character fallback; reading its record.
 #include "cmdline/OpenPrinterByName.h"
 
 #include <cstring>
@@ -31,4 +31,14 @@ BOOL OpenPrinterByName(char* pszPrinterName, HANDLE* phPrinter, PRINTER_DEFAULTS
   PRINTER_DEFAULTSW defaultsW = {};
   if (pDefaults) defaultsW.DesiredAccess = pDefaults->DesiredAccess;
   return OpenPrinterW(pszWide.get(), phPrinter, pDefaults ? &defaultsW : nullptr);
+}
+
+std::unique_ptr<BYTE[]> ReadPrinterInfo2(HANDLE hPrinter) {
+  DWORD cbNeeded = 0;
+  if (GetPrinterA(hPrinter, 2, nullptr, 0, &cbNeeded) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+      cbNeeded < sizeof(PRINTER_INFO_2A))
+    return nullptr;
+  std::unique_ptr<BYTE[]> pBlock(new (std::nothrow) BYTE[cbNeeded]());
+  if (!pBlock || !GetPrinterA(hPrinter, 2, pBlock.get(), cbNeeded, &cbNeeded)) return nullptr;
+  return pBlock;
 }

@@ -111,12 +111,9 @@ bool IsPrinterGone(char* szPrinterName) {
   if (!OpenPrinterByName(szPrinterName, hPrinter.Receive(), nullptr))
     return GetLastError() == ERROR_INVALID_PRINTER_NAME;
 
-  DWORD cbNeeded = 0;
-  if (GetPrinterA(hPrinter, 2, nullptr, 0, &cbNeeded) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-      cbNeeded < sizeof(PRINTER_INFO_2A))
-    return false;
-  std::unique_ptr<BYTE[]> pBlock(new (std::nothrow) BYTE[cbNeeded]());
-  if (!pBlock || !GetPrinterA(hPrinter, 2, pBlock.get(), cbNeeded, &cbNeeded)) return false;
+  // A record that cannot be read proves nothing either.
+  std::unique_ptr<BYTE[]> pBlock = ReadPrinterInfo2(hPrinter);
+  if (!pBlock) return false;
   const PRINTER_INFO_2A* pInfo = reinterpret_cast<const PRINTER_INFO_2A*>(pBlock.get());
   return !pInfo->pDriverName || !pInfo->pPrintProcessor;
 }

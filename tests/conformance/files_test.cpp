@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestFiles.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -14,28 +16,7 @@
 
 namespace {
 
-std::string TempDir() {
-  char sz[MAX_PATH] = {0};
-  GetTempPathA(sizeof(sz), sz);
-  return sz;
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes) {
-  FILE* f = _fsopen(path.c_str(), "wb", _SH_DENYNO);
-  ASSERT_NE(nullptr, f) << path;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::string ReadAll(const std::string& path, const char* mode) {
-  FILE* f = _fsopen(path.c_str(), mode, _SH_DENYNO);
-  if (!f) return "<missing>";
-  std::string bytes;
-  char buf[256];
-  while (size_t n = fread(buf, 1, sizeof(buf), f)) bytes.append(buf, n);
-  fclose(f);
-  return bytes;
-}
+using testenv::TempDir;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -69,12 +50,12 @@ TEST_F(FilesConformance, TextModeStoresCrLfAndStopsAtCtrlZ) {
   ASSERT_NE(nullptr, f);
   fputs("a\nb", f);
   fclose(f);
-  EXPECT_EQ("a\r\nb", ReadAll(file, "rb"));
-  EXPECT_EQ("a\nb", ReadAll(file, "rt"));
+  EXPECT_EQ("a\r\nb", testenv::ReadFile(file, "rb"));
+  EXPECT_EQ("a\nb", testenv::ReadFile(file, "rt"));
 
   // A lone CR stays, CR CR LF keeps the first CR, Ctrl-Z ends the text.
-  WriteRaw(file, "x\r\ny\rz\r\r\nw\x1Aq\r\n");
-  EXPECT_EQ("x\ny\rz\r\nw", ReadAll(file, "r"));
+  testenv::WriteFile(file, "x\r\ny\rz\r\r\nw\x1Aq\r\n");
+  EXPECT_EQ("x\ny\rz\r\nw", testenv::ReadFile(file, "r"));
   f = _fsopen(file.c_str(), "rt", _SH_DENYNO);
   ASSERT_NE(nullptr, f);
   char line[64];
@@ -82,8 +63,8 @@ TEST_F(FilesConformance, TextModeStoresCrLfAndStopsAtCtrlZ) {
   while (fgets(line, sizeof(line), f)) lines += std::string(line) + "|";
   fclose(f);
   EXPECT_EQ("x\n|y\rz\r\n|w|", lines);
-  WriteRaw(file, "x\r");
-  EXPECT_EQ("x\r", ReadAll(file, "rt"));
+  testenv::WriteFile(file, "x\r");
+  EXPECT_EQ("x\r", testenv::ReadFile(file, "rt"));
 }
 
 TEST_F(FilesConformance, AppendModeCreatesAndAppends) {
@@ -94,7 +75,7 @@ TEST_F(FilesConformance, AppendModeCreatesAndAppends) {
     fprintf(f, "%10ld : %s\n", static_cast<long>(i), "line");
     fclose(f);
   }
-  EXPECT_EQ("         1 : line\r\n         2 : line\r\n", ReadAll(file, "rb"));
+  EXPECT_EQ("         1 : line\r\n         2 : line\r\n", testenv::ReadFile(file, "rb"));
 }
 
 TEST_F(FilesConformance, StreamOpenFailuresAndSharing) {
@@ -113,7 +94,7 @@ TEST_F(FilesConformance, StreamOpenFailuresAndSharing) {
   }
 
   std::string file = Path("held.txt");
-  WriteRaw(file, "data");
+  testenv::WriteFile(file, "data");
   FILE* held = _fsopen(file.c_str(), "r", _SH_DENYWR);
   ASSERT_NE(nullptr, held);
   errno = 0;
@@ -176,7 +157,7 @@ TEST_F(FilesConformance, GetTempFileNameACreatesPrefixedHexName) {
   char hex[8];
   snprintf(hex, sizeof(hex), "%X", n);
   EXPECT_EQ(Upper(m_dir + "O_P" + hex + ".TMP"), Upper(name));
-  EXPECT_EQ("", ReadAll(name, "rb"));
+  EXPECT_EQ("", testenv::ReadFile(name, "rb"));
 
   // No trailing separator is needed; the prefix is cut to three characters.
   ASSERT_NE(0u, GetTempFileNameA(m_dir.substr(0, m_dir.size() - 1).c_str(), "LongPrefix", 0, name));
@@ -189,7 +170,7 @@ TEST_F(FilesConformance, GetTempFileNameACreatesPrefixedHexName) {
 
 TEST_F(FilesConformance, OpenFileExistDoesNotSearchTempFolder) {
   std::string file = Path("Exists.txt");
-  WriteRaw(file, "x");
+  testenv::WriteFile(file, "x");
   OFSTRUCT of;
   memset(&of, 0x55, sizeof(of));
   EXPECT_NE(HFILE_ERROR, OpenFile(file.c_str(), &of, OF_EXIST));
@@ -198,7 +179,7 @@ TEST_F(FilesConformance, OpenFileExistDoesNotSearchTempFolder) {
   EXPECT_EQ(Upper(file), Upper(of.szPathName));
 
   std::string tempOnly = "prw3conf_only_in_temp.tmp";
-  WriteRaw(TempDir() + tempOnly, "x");
+  testenv::WriteFile(TempDir() + tempOnly, "x");
   SetLastError(0xdeadbeef);
   EXPECT_EQ(HFILE_ERROR, OpenFile(tempOnly.c_str(), &of, OF_EXIST));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
@@ -213,9 +194,9 @@ TEST_F(FilesConformance, OpenFileExistDoesNotSearchTempFolder) {
 
 TEST_F(FilesConformance, DeleteAttributeAndFolderErrors) {
   std::string file = Path("file.txt");
-  WriteRaw(file, "x");
+  testenv::WriteFile(file, "x");
   CreateDirectoryA(Path("sub").c_str(), nullptr);
-  WriteRaw(Path("sub\\inner.txt"), "x");
+  testenv::WriteFile(Path("sub\\inner.txt"), "x");
   struct Case {
     const char* what;
     std::function<bool()> fails;
@@ -244,7 +225,7 @@ TEST_F(FilesConformance, DeleteAttributeAndFolderErrors) {
 
 TEST_F(FilesConformance, FindFirstFileAMatchesFilesAndFolders) {
   CreateDirectoryA(Path("dir").c_str(), nullptr);
-  WriteRaw(Path("dir\\Inner.TXT"), "hello");
+  testenv::WriteFile(Path("dir\\Inner.TXT"), "hello");
   CreateDirectoryA(Path("dir\\sub").c_str(), nullptr);
   using Names = std::set<std::string>;
   // The names found (folders marked with "/"), and the last error after the search.

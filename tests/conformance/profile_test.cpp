@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestFiles.h"
+
 #include <cstring>
 #include <string>
 
@@ -45,35 +47,13 @@ const char kIni[] =
     "German=7,1\r\n"
     "Japanese=11,1,x";
 
-std::string TempDir() {
-  char sz[MAX_PATH] = {0};
-  GetTempPathA(sizeof(sz), sz);
-  return sz;
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes) {
-  FILE* f = _fsopen(path.c_str(), "wb", _SH_DENYNO);
-  ASSERT_NE(nullptr, f) << path;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::string ReadRaw(const std::string& path) {
-  FILE* f = _fsopen(path.c_str(), "rb", _SH_DENYNO);
-  if (!f) return "<missing>";
-  std::string bytes;
-  char buf[256];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
-  fclose(f);
-  return bytes;
-}
+using testenv::TempDir;
 
 class ProfileConformance : public testing::Test {
 protected:
   void SetUp() override {
     m_ini = TempDir() + "prw3conf_profile.ini";
-    WriteRaw(m_ini, kIni);
+    testenv::WriteFile(m_ini, kIni);
   }
   void TearDown() override { DeleteFileA(m_ini.c_str()); }
 
@@ -219,19 +199,19 @@ TEST_F(ProfileConformance, WritesRewriteTheWholeFile) {
   std::string ini = TempDir() + "prw3conf_write.ini";
   DeleteFileA(ini.c_str());
   EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key", "Value", ini.c_str()));
-  EXPECT_EQ("[Sec]\r\nKey=Value\r\n", ReadRaw(ini));
+  EXPECT_EQ("[Sec]\r\nKey=Value\r\n", testenv::ReadFile(ini));
   EXPECT_TRUE(WritePrivateProfileStringA("sec", "KEY", "V2", ini.c_str()));
   EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key2", "x", ini.c_str()));
   EXPECT_TRUE(WritePrivateProfileStringA("Other", "A", "1", ini.c_str()));
-  EXPECT_EQ("[Sec]\r\nKey=V2\r\nKey2=x\r\n[Other]\r\nA=1\r\n", ReadRaw(ini));
+  EXPECT_EQ("[Sec]\r\nKey=V2\r\nKey2=x\r\n[Other]\r\nA=1\r\n", testenv::ReadFile(ini));
   EXPECT_TRUE(WritePrivateProfileStringA("Sec", "Key2", nullptr, ini.c_str()));
   EXPECT_TRUE(WritePrivateProfileStringA("SEC", nullptr, nullptr, ini.c_str()));
-  EXPECT_EQ("[Other]\r\nA=1\r\n", ReadRaw(ini));
+  EXPECT_EQ("[Other]\r\nA=1\r\n", testenv::ReadFile(ini));
 
   // Blank lines go, comments stay, new keys go to the end of their section.
-  WriteRaw(ini, "top\n\n[A]\nx = 1 \n\n; note\n[B]\ny=2\n");
+  testenv::WriteFile(ini, "top\n\n[A]\nx = 1 \n\n; note\n[B]\ny=2\n");
   EXPECT_TRUE(WritePrivateProfileStringA("A", "z", "3", ini.c_str()));
-  EXPECT_EQ("top\r\n[A]\r\nx=1\r\n; note\r\nz=3\r\n[B]\r\ny=2\r\n", ReadRaw(ini));
+  EXPECT_EQ("top\r\n[A]\r\nx=1\r\n; note\r\nz=3\r\n[B]\r\ny=2\r\n", testenv::ReadFile(ini));
   DeleteFileA(ini.c_str());
 
   // Deleting from a missing file creates nothing.

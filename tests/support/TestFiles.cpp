@@ -22,8 +22,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   fclose(f);
 }
 
-std::string ReadFile(const std::string& path) {
-  FILE* f = _fsopen(path.c_str(), "rb", _SH_DENYNO);
+std::string ReadFile(const std::string& path, const char* mode) {
+  FILE* f = _fsopen(path.c_str(), mode, _SH_DENYNO);
   if (!f) return "<missing>";
   std::string bytes;
   char buf[4096];

@@ -9,8 +9,9 @@ namespace testenv {
 // The temporary folder, with its trailing backslash.
 std::string TempDir();
 void WriteFile(const std::string& path, const std::string& bytes);
-// The raw bytes of a file, or "<missing>" when it cannot be opened.
-std::string ReadFile(const std::string& path);
+// A file's bytes as the CRT reads them in `mode` (raw by default), or "<missing>" when
+// it cannot be opened.
+std::string ReadFile(const std::string& path, const char* mode = "rb");
 bool FileExists(const std::string& path);
 void RemoveFile(const std::string& path);
 
