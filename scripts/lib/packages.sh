@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Installs the Debian packages the build and the tests need, only those missing.
 
-PRW3_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine wine64 xvfb xauth
+PRW3_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine wine64 xvfb xauth x11-utils
   cups-daemon cups-client imagemagick clang libclang-rt-14-dev)
 
 prw3_install_packages() {
