@@ -67,11 +67,11 @@ prw3_screenshot() {
 # larger than 1x1 (a pop-up menu). Fails when there is none.
 prw3_x_window() {
   xwininfo -root -tree -display "$DISPLAY" 2>/dev/null |
-    awk -v program="$(tr 'A-Z' 'a-z' <<<"$1")" -v title="${2:-}" '
+    awk -v program="$1" -v title="${2:-}" '
       {
         if (!match($0, /\("[^"]*" "[^"]*"\)/)) next
         owner = substr($0, RSTART + 2, RLENGTH - 2); sub(/".*/, "", owner)
-        if (tolower(owner) != program) next
+        if (tolower(owner) != tolower(program)) next
         if (title != "") { if (index($0, "\"" title "\":") == 0) next }
         else if ($0 !~ /\(has no name\)/) next
         if (!match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+/)) next
