@@ -15,7 +15,7 @@
 namespace residentctl {
 namespace {
 
-const DWORD POLL_MS = 20;
+const DWORD POLL_MS = 5;
 const char MENU_CLASS[] = "#32768";
 // Wine draws the icons in a window of its own when no tray manager runs; each icon
 // takes a cell of the small icon's width and a 2-pixel border on either side.
