@@ -66,7 +66,7 @@ TEST_P(ResidentLifecycleTest, ShowsIconHoldsSlotReReadsIconAndClosesOnRemove) {
   EXPECT_FALSE(IsWindow(hWnd));
   EXPECT_EQ(nullptr, residentctl::TableWindow(printer)) << "the slot is empty";
   EXPECT_EQ(std::vector<std::string>(), WaitForTrayColors({})) << "the icon is gone";
-  EXPECT_NE("<missing>", testenv::GetReg(HKEY_CURRENT_USER, REG_RUN_KEY, printer)) << "a closed resident keeps its entry";
+  EXPECT_NE("<missing>", testenv::GetReg(HKEY_CURRENT_USER, REG_RUN_KEY, printer)) << "closed, it keeps its entry";
 }
 
 INSTANTIATE_TEST_SUITE_P(Printers, ResidentLifecycleTest, testing::Values("prw3test", "Office Printer"),

@@ -111,7 +111,7 @@ ResourceCounts CountResources(HANDLE hProcess, DWORD dwProcessId) {
   counts.nKernelHandles = KernelHandleCount(dwProcessId);
   counts.nGdiObjects = GdiObjectCount(hProcess);
   counts.nUserObjects = static_cast<long>(GetGuiResources(hProcess, GR_USEROBJECTS));
-  counts.pszUserMeasure = "USER objects";
+  counts.pszUserMeasure = "user_objects";
   if (counts.nUserObjects == 0) {
     std::pair<DWORD, long> windows(dwProcessId, 0);
     EnumWindows(CountProcessWindow, reinterpret_cast<LPARAM>(&windows));
@@ -160,7 +160,8 @@ TEST_F(SoakTest, MenusIconChangesShellRestartsAndTicksLeakNothing) {
   for (int i = 1; i <= SOAK_MENUS; ++i) {
     ASSERT_TRUE(openAndCancel()) << "menu " << i;
     if (i % SOAK_NOTIFY_EVERY == 0) {
-      testenv::SetRegDword(HKEY_CURRENT_USER, target, TRAY_ICON_SELECTED, static_cast<DWORD>(i / SOAK_NOTIFY_EVERY % 3));
+      const DWORD nIcon = static_cast<DWORD>(i / SOAK_NOTIFY_EVERY % 3);
+      testenv::SetRegDword(HKEY_CURRENT_USER, target, TRAY_ICON_SELECTED, nIcon);
       PostMessageA(hWnd, WM_TRAYICONCHANGE, 0, 0);
       PostMessageA(hWnd, nTaskbarCreated, 0, 0);
     }
@@ -170,9 +171,16 @@ TEST_F(SoakTest, MenusIconChangesShellRestartsAndTicksLeakNothing) {
   SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, END_TIMEOUT_MS, nullptr);
   const ResourceCounts after = CountResources(resident.Process(), resident.ProcessId());
 
-  printf("soak: %d menus in %lu ms; kernel handles %ld -> %ld, GDI objects %ld -> %ld, %s %ld -> %ld\n", SOAK_MENUS,
-         static_cast<unsigned long>(GetTickCount() - start), before.nKernelHandles, after.nKernelHandles,
-         before.nGdiObjects, after.nGdiObjects, after.pszUserMeasure, before.nUserObjects, after.nUserObjects);
+  auto change = [](long nBefore, long nAfter) { return std::to_string(nBefore) + " -> " + std::to_string(nAfter); };
+  const std::string handles = change(before.nKernelHandles, after.nKernelHandles);
+  const std::string gdi = change(before.nGdiObjects, after.nGdiObjects);
+  const std::string user = change(before.nUserObjects, after.nUserObjects);
+  printf("soak: %d menus in %lu ms; kernel handles %s, GDI objects %s, %s %s\n", SOAK_MENUS,
+         static_cast<unsigned long>(GetTickCount() - start), handles.c_str(), gdi.c_str(), after.pszUserMeasure,
+         user.c_str());
+  RecordProperty("kernel_handles", handles);
+  RecordProperty("gdi_objects", gdi);
+  RecordProperty(after.pszUserMeasure, user);
   ASSERT_GT(before.nKernelHandles, 0);
   ASSERT_GT(before.nGdiObjects, 0);
   EXPECT_LE(after.nKernelHandles, before.nKernelHandles + SOAK_TOLERANCE);
@@ -342,6 +350,7 @@ TEST_F(ManyResidentsTest, TwentyResidentsKeepTheTableWellFormedAndEndCleanly) {
     EXPECT_EQ("", observer->Check(keys)) << "round " << round << ", all ended";
     EXPECT_TRUE(observer->TrayWindows().empty()) << "round " << round << ": an entry still holds a window";
   }
+  RecordProperty("slots_lost_per_round", lost);
   printf("many residents: %d rounds of %d started at once in %lu ms; slots lost per round: %s (%d in all)\n", ROUNDS,
          RESIDENT_COUNT, static_cast<unsigned long>(GetTickCount() - start), lost.c_str(), nLostTotal);
 }

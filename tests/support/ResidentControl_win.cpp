@@ -59,13 +59,16 @@ std::string PrinterOf(HWND hResident) {
   return "";
 }
 
-// 0 green, 1 amber, 2 red, 3 another colour, -1 none (a grey).
-int ColourClass(DWORD rgb) {
+enum Colour { COLOURLESS = -1, GREEN, AMBER, RED, OTHER, COLOUR_COUNT };
+const char* const COLOUR_NAMES[COLOUR_COUNT] = {"green", "amber", "red", "other"};
+
+// The colour a pixel's hue falls in: the icons' bodies are pure enough for wide bands.
+Colour ColourOf(DWORD rgb) {
   const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
   const int nMax = r > g ? (r > b ? r : b) : (g > b ? g : b);
   const int nMin = r < g ? (r < b ? r : b) : (g < b ? g : b);
   const int d = nMax - nMin;
-  if (d < MIN_CHROMA) return -1;
+  if (d < MIN_CHROMA) return COLOURLESS;
   int nHue;
   if (nMax == r)
     nHue = (60 * (g - b) / d + 360) % 360;
@@ -73,10 +76,10 @@ int ColourClass(DWORD rgb) {
     nHue = 120 + 60 * (b - r) / d;
   else
     nHue = 240 + 60 * (r - g) / d;
-  if (nHue < 15 || nHue >= 345) return 2;
-  if (nHue >= 20 && nHue < 70) return 1;
-  if (nHue >= 75 && nHue < 165) return 0;
-  return 3;
+  if (nHue < 15 || nHue >= 345) return RED;
+  if (nHue >= 20 && nHue < 70) return AMBER;
+  if (nHue >= 75 && nHue < 165) return GREEN;
+  return OTHER;
 }
 
 }  // namespace
@@ -228,7 +231,6 @@ HWND TableWindow(const std::string& key) {
 }
 
 std::vector<std::string> TrayIconColors() {
-  static const char* const NAMES[] = {"green", "amber", "red", "other"};
   std::vector<std::string> colours;
   HWND hTray = FindWindowA(WINE_TRAY_CLASS, nullptr);
   RECT rc;
@@ -240,16 +242,16 @@ std::vector<std::string> TrayIconColors() {
   const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
   const int cxCell = GetSystemMetrics(SM_CXSMICON) + 2 * WINE_TRAY_ICON_BORDER;
   for (int x0 = 0; x0 + cxCell <= cx; x0 += cxCell) {
-    int counts[4] = {0, 0, 0, 0};
+    int counts[COLOUR_COUNT] = {0};
     for (int y = 0; y < cy; ++y)
       for (int x = x0; x < x0 + cxCell; ++x) {
-        int nClass = ColourClass(pixels[static_cast<size_t>(y) * cx + x]);
-        if (nClass >= 0) ++counts[nClass];
+        const Colour colour = ColourOf(pixels[static_cast<size_t>(y) * cx + x]);
+        if (colour != COLOURLESS) ++counts[colour];
       }
-    int nBest = 0;
-    for (int i = 1; i < 4; ++i)
-      if (counts[i] > counts[nBest]) nBest = i;
-    if (counts[nBest] > 0) colours.push_back(NAMES[nBest]);
+    int nDominant = 0;
+    for (int i = 1; i < COLOUR_COUNT; ++i)
+      if (counts[i] > counts[nDominant]) nDominant = i;
+    if (counts[nDominant] > 0) colours.push_back(COLOUR_NAMES[nDominant]);
   }
   return colours;
 }
