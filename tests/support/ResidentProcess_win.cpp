@@ -64,6 +64,12 @@ bool CResidentProcess::Start(const std::string& args) {
          FALSE;
 }
 
+bool CResidentProcess::StartCommandLine(std::string cmdLine) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  return CreateProcessA(nullptr, &cmdLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
+}
+
 int CResidentProcess::Wait(DWORD timeoutMs) {
   if (!m_pi.hProcess || WaitForSingleObject(m_pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
   DWORD dwCode = 0;

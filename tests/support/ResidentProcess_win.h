@@ -24,6 +24,9 @@ public:
 
   // Starts the resident with the arguments (the text after the program's name).
   bool Start(const std::string& args);
+  // Starts a whole command line the way the system runs a start-up entry: no program
+  // named apart, the line's start says which file runs.
+  bool StartCommandLine(std::string cmdLine);
   // The exit code once the process has ended, or -1 when it still runs after timeoutMs.
   int Wait(DWORD timeoutMs);
   bool IsRunning() const;
