@@ -4,9 +4,11 @@
 PRW3_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine wine64 xvfb xauth x11-utils
   cups-daemon cups-client imagemagick clang libclang-rt-14-dev)
 
+# prw3_install_packages [PKG...]: the packages named, or all of the above.
 prw3_install_packages() {
-  local missing=() pkg
-  for pkg in "${PRW3_PACKAGES[@]}"; do
+  local missing=() pkg wanted=("$@")
+  ((${#wanted[@]})) || wanted=("${PRW3_PACKAGES[@]}")
+  for pkg in "${wanted[@]}"; do
     dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
   done
   [[ ${#missing[@]} -eq 0 ]] && return 0

@@ -1,7 +1,7 @@
 // Conformance: the registry calls behave alike over winsim and under Wine: sizes and
 // ERROR_MORE_DATA, the REG_SZ terminator rule, enumeration while deleting, key deletion,
-// dispositions, paths and access rights. Each test works below a scratch key of
-// HKEY_CURRENT_USER that it creates and removes.
+// dispositions, paths and their length limits, and access rights. Each test works below
+// a scratch key of HKEY_CURRENT_USER that it creates and removes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -261,6 +261,43 @@ TEST_F(RegistryConformance, DispositionsPathsAndPredefinedKeys) {
   EXPECT_EQ(reinterpret_cast<uintptr_t>(key), static_cast<DWORD>(reinterpret_cast<uintptr_t>(key)));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
+}
+
+TEST_F(RegistryConformance, LongKeyNamesAndPaths) {
+  const std::string name255(255, 'k');
+  const std::string name257(257, 'k');
+  HKEY key = nullptr;
+  // A path of 260 characters with a name of 255 works throughout.
+  const std::string path260 = "abcd\\" + name255;
+  ASSERT_EQ(260u, path260.size());
+  RegCloseKey(Create(path260.c_str()));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, path260.c_str(), 0, KEY_READ, &key));
+  RegCloseKey(key);
+  char found[300];
+  DWORD cch = sizeof found;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(m_key, "abcd", 0, KEY_READ, &key));
+  EXPECT_EQ(ERROR_SUCCESS, EnumKey(key, 0, found, &cch));
+  EXPECT_EQ(255u, cch);
+  RegCloseKey(key);
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(m_key, path260.c_str()));
+
+  // A longer name is refused by every call that takes a path...
+  key = reinterpret_cast<HKEY>(0x1234);
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            RegCreateKeyExA(m_key, name257.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  EXPECT_EQ(nullptr, key);
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExA(m_key, name257.c_str(), 0, KEY_READ, &key));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyA(m_key, name257.c_str()));
+  // ...and so is a path of more than 260 characters, however short its names.
+  const std::string path261 = "abcde\\" + name255;
+  EXPECT_EQ(ERROR_MORE_DATA,
+            RegCreateKeyExA(m_key, path261.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  EXPECT_EQ(ERROR_MORE_DATA, RegOpenKeyExA(m_key, path261.c_str(), 0, KEY_READ, &key));
+  EXPECT_EQ(ERROR_MORE_DATA, RegDeleteKeyA(m_key, path261.c_str()));
+  std::string nested;
+  while (nested.size() <= 260) nested += "abcdefghi\\";
+  EXPECT_EQ(ERROR_MORE_DATA,
+            RegCreateKeyExA(m_key, nested.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
 }
 
 TEST_F(RegistryConformance, AccessRightsOfHandles) {

@@ -116,6 +116,20 @@ bool SplitPath(const char* path, std::vector<std::string>& parts) {
   }
 }
 
+// The checks the platform makes of a subkey path before it looks for the key: the
+// ANSI calls convert the path into a buffer of MAX_PATH + 1 wide characters, and one
+// name holds at most 256 characters (Wine's limit; Windows documents 255).
+const size_t kMaxSubkeyPath = MAX_PATH;
+const size_t kMaxKeyName = 256;
+
+LSTATUS SplitSubkeyPath(const char* path, std::vector<std::string>& parts) {
+  if (path && std::strlen(path) > kMaxSubkeyPath) return ERROR_MORE_DATA;
+  if (!SplitPath(path, parts)) return ERROR_BAD_PATHNAME;
+  for (const std::string& part : parts)
+    if (part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
+  return ERROR_SUCCESS;
+}
+
 std::shared_ptr<Key> FindSubkey(const Key& key, const std::string& name) {
   for (const auto& sub : key.subkeys)
     if (CompareNames(sub->name, name) == 0) return sub;
@@ -270,7 +284,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
   if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
   if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (!SplitPath(lpSubKey, parts)) return ERROR_BAD_PATHNAME;
+  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
   // No subkey on a predefined key hands back the predefined key itself.
   if (parts.empty() && IsPredefined(hKey)) {
     *phkResult = hKey;
@@ -300,7 +314,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
   if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
   if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (!SplitPath(lpSubKey, parts)) return ERROR_BAD_PATHNAME;
+  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
 
   size_t existing = 0;
   for (; existing < parts.size(); ++existing) {
@@ -431,7 +445,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
   if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (!SplitPath(lpSubKey, parts)) return ERROR_BAD_PATHNAME;
+  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
   key = Walk(key, parts);
   if (!key) return ERROR_FILE_NOT_FOUND;
   if (!key->parent || (DeniedRights(key->hive, FoldedPath(*key)) & DELETE)) return ERROR_ACCESS_DENIED;
