@@ -35,6 +35,9 @@ int CMainFrame::SetTrayIcon(int nIndex, int bAdd) {
     return 1;
   }
 
+  // Without its window the icon could never be clicked nor the resident closed: a
+  // window that could not be created ends start-up here, on every platform.
+  if (!m_hWnd) return 0;
   m_nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   m_nid.hWnd = m_hWnd;
   m_nid.uID = 0;
