@@ -229,11 +229,11 @@ TEST_F(FilesConformance, FindFirstFileAMatchesFilesAndFolders) {
   CreateDirectoryA(Path("dir\\sub").c_str(), nullptr);
   using Names = std::set<std::string>;
   // The names found (folders marked with "/"), and the last error after the search.
-  auto find = [](const std::string& spec, DWORD* error) {
+  auto find = [](const std::string& query, DWORD* error) {
     Names names;
     WIN32_FIND_DATAA fd;
     SetLastError(0xdeadbeef);
-    HANDLE h = FindFirstFileA(spec.c_str(), &fd);
+    HANDLE h = FindFirstFileA(query.c_str(), &fd);
     for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd))
       names.insert(fd.cFileName + std::string(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "/" : ""));
     *error = GetLastError();
@@ -243,7 +243,7 @@ TEST_F(FilesConformance, FindFirstFileAMatchesFilesAndFolders) {
     return names;
   };
   struct Case {
-    std::string spec;
+    std::string query;
     Names names;
     DWORD error;
   } cases[] = {
@@ -258,8 +258,8 @@ TEST_F(FilesConformance, FindFirstFileAMatchesFilesAndFolders) {
   };
   for (const Case& c : cases) {
     DWORD error = 0;
-    EXPECT_EQ(c.names, find(c.spec, &error)) << c.spec;
-    EXPECT_EQ(c.error, error) << c.spec;
+    EXPECT_EQ(c.names, find(c.query, &error)) << c.query;
+    EXPECT_EQ(c.error, error) << c.query;
   }
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));

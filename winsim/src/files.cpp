@@ -332,17 +332,17 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
   if (!lpFileName) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
   if (DWORD e = Fault("FindFirstFileA")) return Fail(INVALID_HANDLE_VALUE, e);
-  std::string spec = lpFileName;
-  std::replace(spec.begin(), spec.end(), '/', '\\');
-  size_t cut = spec.find_last_of("\\:");
-  std::string folderSpec = cut == std::string::npos ? "." : spec.substr(0, cut + 1);
-  std::string pattern = cut == std::string::npos ? spec : spec.substr(cut + 1);
+  std::string query = lpFileName;
+  std::replace(query.begin(), query.end(), '/', '\\');
+  size_t cut = query.find_last_of("\\:");
+  std::string folderPart = cut == std::string::npos ? "." : query.substr(0, cut + 1);
+  std::string pattern = cut == std::string::npos ? query : query.substr(cut + 1);
   // Windows ignores trailing dots and blanks of the last component ("*." is "*").
   if (pattern.find_first_not_of('.') != std::string::npos)
     while (!pattern.empty() && (pattern.back() == '.' || pattern.back() == ' ')) pattern.pop_back();
 
   WinPath folder;
-  if (spec.empty() || !ParseWinPath(folderSpec.c_str(), folder)) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
+  if (query.empty() || !ParseWinPath(folderPart.c_str(), folder)) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
   folder.trailingSeparator = false;
   Located where = Locate(folder);
   if (where.node != Node::kFolder) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
