@@ -53,8 +53,6 @@ DWORD ErrnoToError(int err) {
   }
 }
 
-bool HasWildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
-
 bool MatchFrom(const char* pat, const char* name) {
   for (; *pat; ++pat, ++name) {
     if (*pat == '*') {
@@ -110,15 +108,17 @@ std::string FullName(const std::string& folder, const std::string& name) {
   return folder.back() == '\\' ? folder + name : folder + "\\" + name;
 }
 
-}  // namespace
-
-namespace winsim {
-
+// Where a Windows path lives on the host: existing components as the host spells
+// them, missing ones as given.
 std::string HostPath(const std::string& winPath) {
   WinPath p;
   if (!ParseWinPath(winPath.c_str(), p)) return "";
   return Locate(p).host;
 }
+
+}  // namespace
+
+namespace winsim {
 
 void WriteFileBytes(const std::string& winPath, const std::string& bytes) {
   std::string host = HostPath(winPath);
@@ -129,21 +129,6 @@ void WriteFileBytes(const std::string& winPath, const std::string& bytes) {
   }
 }
 
-bool ReadFileBytes(const std::string& winPath, std::string& bytes) {
-  WinPath p;
-  if (!ParseWinPath(winPath.c_str(), p)) return false;
-  Located loc = Locate(p);
-  if (loc.node != Node::kFile) return false;
-  FILE* f = std::fopen(loc.host.c_str(), "rb");
-  if (!f) return false;
-  bytes.clear();
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
-  std::fclose(f);
-  return true;
-}
-
 void MakeFolder(const std::string& winPath) { MakeHostFolders(HostPath(winPath)); }
 
 bool FileExists(const std::string& winPath) {
@@ -151,21 +136,6 @@ bool FileExists(const std::string& winPath) {
   if (!ParseWinPath(winPath.c_str(), p)) return false;
   Node node = Locate(p).node;
   return node == Node::kFile || node == Node::kFolder;
-}
-
-void SetCurrentFolder(const std::string& winPath) {
-  WinPath p;
-  if (ParseWinPath(winPath.c_str(), p)) detail::SetCurrentFolder(p);
-}
-
-void DenyWrite(const std::string& winPath) {
-  WinPath p;
-  if (ParseWinPath(winPath.c_str(), p)) DenyAccess(p, true, false);
-}
-
-void DenyRead(const std::string& winPath) {
-  WinPath p;
-  if (ParseWinPath(winPath.c_str(), p)) DenyAccess(p, false, true);
 }
 
 size_t OpenFindHandleCount() { return LiveHandleCount(kFindKind); }
@@ -212,7 +182,6 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
     std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);
     return n;
   }
-  if (AccessDenied(folder, true)) return Fail(0u, ERROR_ACCESS_DENIED);
   // Like Windows: start at the tick count and take the first free number.
   unsigned start = GetTickCount() & 0xFFFF;
   if (!start) start = 1;
@@ -268,7 +237,6 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
     Node node = Locate(candidate).node;
     if (node == Node::kFolder) return fail(ERROR_ACCESS_DENIED, candidate.Full());
     if (node != Node::kFile) continue;
-    if (AccessDenied(candidate, false)) return fail(ERROR_ACCESS_DENIED, candidate.Full());
     lpReOpenBuff->nErrCode = 0;
     std::snprintf(lpReOpenBuff->szPathName, OFS_MAXPATHNAME, "%s", candidate.Full().c_str());
     return 1;
@@ -285,7 +253,6 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   Located loc = Locate(p);
   if (loc.node == Node::kFolder) return Fail(FALSE, ERROR_ACCESS_DENIED);
   if (loc.node != Node::kFile) return Fail(FALSE, NotFoundError(loc.node));
-  if (AccessDenied(p, true)) return Fail(FALSE, ERROR_ACCESS_DENIED);
   // The CRT opens files without delete sharing.
   if (HostFileOpen(loc.host)) return Fail(FALSE, ERROR_SHARING_VIOLATION);
   if (::unlink(loc.host.c_str()) != 0) return Fail(FALSE, ErrnoToError(errno));
@@ -300,7 +267,6 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   Located loc = Locate(p);
   if (loc.node == Node::kFile || loc.node == Node::kFolder) return Fail(FALSE, ERROR_ALREADY_EXISTS);
   if (loc.node != Node::kMissing) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-  if (AccessDenied(p, true)) return Fail(FALSE, ERROR_ACCESS_DENIED);
   if (::mkdir(loc.host.c_str(), 0700) != 0) return Fail(FALSE, ErrnoToError(errno));
   return TRUE;
 }
@@ -313,7 +279,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   Located loc = Locate(p);
   if (loc.node == Node::kFile) return Fail(FALSE, ERROR_DIRECTORY);
   if (loc.node != Node::kFolder) return Fail(FALSE, NotFoundError(loc.node));
-  if (p.IsRoot() || AccessDenied(p, true)) return Fail(FALSE, ERROR_ACCESS_DENIED);
+  if (p.IsRoot()) return Fail(FALSE, ERROR_ACCESS_DENIED);
   if (::rmdir(loc.host.c_str()) != 0) return Fail(FALSE, ErrnoToError(errno));
   return TRUE;
 }
@@ -347,7 +313,6 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   Located where = Locate(folder);
   if (where.node != Node::kFolder) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
   if (pattern.empty()) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-  if (AccessDenied(folder, false) && HasWildcards(pattern)) return Fail(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
 
   auto state = std::make_unique<FindState>();
   WIN32_FIND_DATAA fd;

@@ -190,7 +190,6 @@ FILE* _fsopen(const char* filename, const char* mode, int shflag) {
   if (loc.node == Node::kFolder) return Refuse(EACCES, ERROR_ACCESS_DENIED);
   if (loc.node == Node::kMissingParent || loc.node == Node::kParentNotFolder) return Refuse(ENOENT, ERROR_PATH_NOT_FOUND);
   if (loc.node == Node::kMissing && kind == 'r') return Refuse(ENOENT, ERROR_FILE_NOT_FOUND);
-  if ((write && AccessDenied(path, true)) || (read && AccessDenied(path, false))) return Refuse(EACCES, ERROR_ACCESS_DENIED);
   struct stat st;
   if (loc.node == Node::kFile && ::stat(loc.host.c_str(), &st) == 0 && SharingConflict(st, read, write, shflag))
     return Refuse(EACCES, ERROR_SHARING_VIOLATION);

@@ -24,23 +24,6 @@ namespace {
 
 const char* const kSkeleton[] = {"C:\\windows\\system32", "C:\\users\\user\\Temp"};
 
-struct Denial {
-  std::string folded;
-  bool write;
-  bool read;
-};
-
-struct PathState {
-  WinPath current;
-  std::vector<Denial> denials;
-};
-
-std::string Folded(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // "D:name" and "name" are relative to current; only the current drive has a current folder.
 bool ParseAgainst(const char* path, const WinPath& current, WinPath& out) {
   if (!path || !*path) return false;
@@ -86,11 +69,6 @@ WinPath ParseFixed(const char* path) {
   WinPath p;
   ParseAgainst(path, WinPath{}, p);
   return p;
-}
-
-PathState& State() {
-  static PathState s{ParseFixed("C:\\"), {}};
-  return s;
 }
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
@@ -181,9 +159,6 @@ bool IsHostFolder(const std::string& host) {
 }
 
 const ResetHook kReset([] {
-  PathState& s = State();
-  s.current = ParseFixed("C:\\");
-  s.denials.clear();
   // A sandbox not made yet has nothing to empty.
   if (const auto& sandbox = TheSandbox()) {
     Prune(sandbox->root, SkeletonHostFolders(sandbox->root));
@@ -210,8 +185,7 @@ WinPath WinPath::Parent() const {
   return p;
 }
 
-bool ParseWinPath(const char* path, WinPath& out) { return ParseAgainst(path, State().current, out); }
-
+bool ParseWinPath(const char* path, WinPath& out) { return ParseAgainst(path, CurrentFolder(), out); }
 
 Located Locate(const WinPath& path) {
   Located loc{SandboxRoot() + "/" + std::string(1, path.drive), Node::kFolder};
@@ -246,22 +220,9 @@ const std::string& SandboxRoot() {
   return sandbox->root;
 }
 
-const WinPath& CurrentFolder() { return State().current; }
-void SetCurrentFolder(const WinPath& folder) { State().current = folder; }
-
-bool AccessDenied(const WinPath& path, bool write) {
-  std::string full = Folded(path.Full());
-  for (const Denial& d : State().denials) {
-    if (!(write ? d.write : d.read)) continue;
-    if (full == d.folded) return true;
-    std::string prefix = d.folded.back() == '\\' ? d.folded : d.folded + "\\";
-    if (full.compare(0, prefix.size(), prefix) == 0) return true;
-  }
-  return false;
-}
-
-void DenyAccess(const WinPath& path, bool write, bool read) {
-  State().denials.push_back(Denial{Folded(path.Full()), write, read});
+const WinPath& CurrentFolder() {
+  static const WinPath root = ParseFixed("C:\\");
+  return root;
 }
 
 bool FoldEqual(const std::string& a, const std::string& b) {

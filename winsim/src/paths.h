@@ -1,6 +1,5 @@
 // Windows paths mapped into a per-process sandbox folder on the host: one folder per
-// drive letter, components looked up without regard to case, the simulated current
-// folder and the paths tests made unreadable or unwritable.
+// drive letter, components looked up without regard to case, and the current folder.
 #pragma once
 
 #include <windows.h>
@@ -43,13 +42,8 @@ Located Locate(const WinPath& path);
 // Host folder that holds the drive folders; created on first use.
 const std::string& SandboxRoot();
 
+// C:\, where relative paths start.
 const WinPath& CurrentFolder();
-void SetCurrentFolder(const WinPath& folder);
-
-// True when a test made the path, or a folder above it, unwritable (write) or
-// unreadable (!write).
-bool AccessDenied(const WinPath& path, bool write);
-void DenyAccess(const WinPath& path, bool write, bool read);
 
 // Case-insensitive comparison in the simulated code page.
 bool FoldEqual(const std::string& a, const std::string& b);

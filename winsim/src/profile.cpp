@@ -103,7 +103,6 @@ DWORD Load(const char* fileName, Profile& profile) {
   Located loc = Locate(path);
   if (loc.node == Node::kMissing) return ERROR_FILE_NOT_FOUND;
   if (loc.node != Node::kFile) return loc.node == Node::kFolder ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
-  if (AccessDenied(path, false)) return ERROR_ACCESS_DENIED;
   FILE* f = std::fopen(loc.host.c_str(), "rb");
   if (!f) return ERROR_ACCESS_DENIED;
   std::string bytes;
@@ -253,7 +252,6 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
   Located loc = Locate(path);
   if (loc.node == Node::kFolder) return Fail(FALSE, ERROR_ACCESS_DENIED);
   if (loc.node != Node::kFile && loc.node != Node::kMissing) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-  if (AccessDenied(path, true) || AccessDenied(path, false)) return Fail(FALSE, ERROR_ACCESS_DENIED);
   Profile profile;
   if (loc.node == Node::kFile) {
     if (DWORD error = Load(lpFileName, profile)) return Fail(FALSE, error);
