@@ -67,16 +67,6 @@ TEST(RcParserNative, LoadedIconsRememberWhereTheyCameFrom) {
   FreeLibrary(hModule);
   EXPECT_TRUE(DestroyIcon(icon));
   EXPECT_FALSE(winsim::LoadedIcon(icon));
-
-  // The executable's own resources answer a null instance.
-  auto own = std::make_shared<winsim::ModuleResources>();
-  own->strings[5] = "own";
-  winsim::SetMainModuleResources(own);
-  char buf[8];
-  EXPECT_EQ(3, LoadStringA(nullptr, 5, buf, sizeof(buf)));
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(nullptr, LoadMenuA(nullptr, MAKEINTRESOURCEA(1)));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND), GetLastError());
 }
 
 }  // namespace

@@ -25,7 +25,6 @@ const uintptr_t kMainModule = 0x00400000;
 struct ModuleState {
   std::vector<Module> modules;  // in registration order, which a bare name's search follows
   uintptr_t nextBase = 0x10000000;
-  std::string mainPath = "C:\\prw3tray.exe";
 };
 
 ModuleState& S() {
@@ -72,7 +71,10 @@ Module* FindLoaded(HMODULE h) {
 
 }  // namespace
 
-const std::string& MainModulePath() { return S().mainPath; }
+const std::string& MainModulePath() {
+  static const std::string path = "C:\\prw3tray.exe";
+  return path;
+}
 
 std::shared_ptr<winsim::ModuleResources> LoadedModuleResources(HMODULE module) {
   Module* m = FindLoaded(module);
@@ -117,7 +119,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   if (DWORD e = Fault("GetModuleFileNameA")) return Fail<DWORD>(0, e);
-  const std::string* path = &S().mainPath;
+  const std::string* path = &MainModulePath();
   if (hModule && reinterpret_cast<uintptr_t>(hModule) != kMainModule) {
     Module* m = FindLoaded(hModule);
     if (!m) return Fail<DWORD>(0, ERROR_MOD_NOT_FOUND);
@@ -150,13 +152,6 @@ HMODULE RegisterModule(const std::string& path, ModuleImage image) {
   return handle;
 }
 
-unsigned ModuleLoadCount(const std::string& path) {
-  Module* m = FindByPath(Normalized(path));
-  return m ? m->loads : 0;
-}
-
-bool IsModuleLoaded(const std::string& path) { return ModuleLoadCount(path) > 0; }
-
 size_t LoadedModuleCount() {
   size_t n = 0;
   for (const Module& m : S().modules) n += m.loads > 0;
@@ -164,7 +159,5 @@ size_t LoadedModuleCount() {
 }
 
 HMODULE MainModuleHandle() { return reinterpret_cast<HMODULE>(kMainModule); }
-
-void SetMainModulePath(const std::string& path) { S().mainPath = path; }
 
 }  // namespace winsim

@@ -1,5 +1,5 @@
-// winsim resource loading: menus, icons, strings and bitmaps from a module's resources
-// (registered with the module, or the executable's own). What is loaded is a new,
+// winsim resource loading: menus, icons, strings and bitmaps from the resources
+// registered with a module (the executable has none). What is loaded is a new,
 // independent object that outlives the module.
 #include "core.h"
 #include "gdi.h"
@@ -23,7 +23,6 @@ struct Icon {
 };
 
 struct ResourceState {
-  std::shared_ptr<ModuleResources> main;
   std::map<ULONG_PTR, Icon> icons;
   std::map<std::pair<HMODULE, WORD>, HICON> sharedIcons;  // LR_SHARED loads
 };
@@ -37,8 +36,7 @@ const ResetHook g_reset([] { S() = ResourceState{}; });
 
 // The resources behind an instance handle; sets *error when there are none.
 std::shared_ptr<ModuleResources> ResourcesOf(HINSTANCE hInstance, DWORD* error) {
-  std::shared_ptr<ModuleResources> resources =
-      !hInstance || hInstance == winsim::MainModuleHandle() ? S().main : LoadedModuleResources(hInstance);
+  std::shared_ptr<ModuleResources> resources = LoadedModuleResources(hInstance);
   if (!resources) *error = ERROR_RESOURCE_DATA_NOT_FOUND;
   return resources;
 }
@@ -184,8 +182,6 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName) {
 }
 
 namespace winsim {
-
-void SetMainModuleResources(std::shared_ptr<ModuleResources> resources) { S().main = std::move(resources); }
 
 std::optional<IconInfo> LoadedIcon(HICON hIcon) {
   auto it = S().icons.find(reinterpret_cast<ULONG_PTR>(hIcon));

@@ -30,14 +30,10 @@ FARPROC AsExport(F* fn) {
 // the same path again replaces its image. Returns the handle it has whenever loaded.
 HMODULE RegisterModule(const std::string& path, ModuleImage image);
 
-// Loads minus frees of the module at `path` (0 when not loaded or unknown).
-unsigned ModuleLoadCount(const std::string& path);
-bool IsModuleLoaded(const std::string& path);
 // Registered modules loaded now, for leak checks.
 size_t LoadedModuleCount();
 
-// The executable's handle and path (GetModuleFileNameA of it or of null).
+// The executable's handle; its path is C:\prw3tray.exe.
 HMODULE MainModuleHandle();
-void SetMainModulePath(const std::string& path);
 
 }  // namespace winsim

@@ -35,9 +35,6 @@ std::shared_ptr<ModuleResources> ParseRcFile(const std::string& path, std::strin
 std::shared_ptr<ModuleResources> ParseRc(const std::string& text, const std::string& baseDir,
                                          std::string* error = nullptr);
 
-// Resources of the executable itself (a null instance, or MainModuleHandle()).
-void SetMainModuleResources(std::shared_ptr<ModuleResources> resources);
-
 struct IconInfo {
   HMODULE module;
   WORD id;
