@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -75,10 +74,6 @@ std::shared_ptr<Key> HiveRoot(HKEY hive) {
   if (hive == HKEY_LOCAL_MACHINE) return S().machine;
   if (hive == HKEY_CURRENT_USER) return S().user;
   return nullptr;
-}
-
-const char* HiveName(HKEY hive) {
-  return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
 // Names compare as Windows compares them: upper-cased, by UTF-16 code unit.
@@ -467,54 +462,6 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
 namespace winsim {
 namespace {
 
-DWORD DwordOf(const std::vector<BYTE>& d) {
-  return d[0] | d[1] << 8 | d[2] << 16 | static_cast<DWORD>(d[3]) << 24;
-}
-
-std::string HexBytes(const std::vector<BYTE>& data) {
-  std::string out;
-  char buf[4];
-  for (size_t i = 0; i < data.size(); ++i) {
-    std::snprintf(buf, sizeof buf, i ? ",%02x" : "%02x", data[i]);
-    out += buf;
-  }
-  return out;
-}
-
-std::string Quote(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// A REG_SZ holding exactly one terminated string dumps as a quoted string.
-bool IsPlainString(const RegValue& v) {
-  return v.type == REG_SZ && !v.data.empty() && v.data.back() == 0 &&
-         std::find(v.data.begin(), v.data.end() - 1, BYTE{0}) == v.data.end() - 1;
-}
-
-std::string DumpValue(const std::string& name, const RegValue& v) {
-  std::string line = name.empty() ? "@=" : Quote(name) + "=";
-  char buf[32];
-  if (IsPlainString(v)) return line + Quote(std::string(v.data.begin(), v.data.end() - 1));
-  if (v.type == REG_DWORD && v.data.size() == 4) {
-    std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(DwordOf(v.data)));
-    return line + buf;
-  }
-  if (v.type == REG_BINARY) return line + "hex:" + HexBytes(v.data);
-  std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
-  return line + buf + HexBytes(v.data);
-}
-
-void DumpKey(const Key& key, const std::string& path, std::string& out) {
-  out += "\n[" + path + "]\n";
-  for (const Value& v : key.values) out += DumpValue(v.name, RegValue{v.type, v.data}) + "\n";
-  for (const auto& sub : key.subkeys) DumpKey(*sub, path + "\\" + sub->name, out);
-}
-
 unsigned char WideToCp1252(unsigned w) {
   if (w < 0x80 || (w >= 0xA0 && w < 0x100)) return static_cast<unsigned char>(w);
   for (unsigned c = 0x80; c < 0xA0; ++c)
@@ -743,35 +690,12 @@ size_t OpenKeyCount() { return S().handles.size(); }
 
 bool KeyExists(HKEY hive, const std::string& path) { return ControlKey(hive, path) != nullptr; }
 
-std::optional<RegValue> ReadRegValue(HKEY hive, const std::string& path, const std::string& name) {
+std::optional<DWORD> ReadRegDword(HKEY hive, const std::string& path, const std::string& name) {
   auto key = ControlKey(hive, path);
   const Value* v = key ? FindValue(*key, name.c_str()) : nullptr;
-  if (!v) return std::nullopt;
-  return RegValue{v->type, v->data};
-}
-
-std::optional<std::string> ReadRegString(HKEY hive, const std::string& path, const std::string& name) {
-  auto v = ReadRegValue(hive, path, name);
-  if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return std::nullopt;
-  auto end = std::find(v->data.begin(), v->data.end(), BYTE{0});
-  return std::string(v->data.begin(), end);
-}
-
-std::optional<DWORD> ReadRegDword(HKEY hive, const std::string& path, const std::string& name) {
-  auto v = ReadRegValue(hive, path, name);
   if (!v || v->type != REG_DWORD || v->data.size() != 4) return std::nullopt;
-  return DwordOf(v->data);
-}
-
-std::string DumpRegistry(HKEY hive, const std::string& path) {
-  auto key = ControlKey(hive, path);
-  if (!key) return "";
-  // The section names use the keys' stored case.
-  std::string full = HiveName(hive);
-  for (Key* k = key.get(); k->parent; k = k->parent) full.insert(std::strlen(HiveName(hive)), "\\" + k->name);
-  std::string out = "REGEDIT4\n";
-  DumpKey(*key, full, out);
-  return out;
+  const std::vector<BYTE>& d = v->data;
+  return d[0] | d[1] << 8 | d[2] << 16 | static_cast<DWORD>(d[3]) << 24;
 }
 
 bool ImportRegText(const std::string& text, std::string* error) {
