@@ -16,16 +16,13 @@ using namespace winsim::detail;
 namespace {
 
 struct Failure {
-  DWORD message;  // the NIM_ code it applies to, or kAnyMessage
+  DWORD message;  // the NIM_ code it applies to
   unsigned times;
   bool applied;
 };
 
-const DWORD kAnyMessage = 0xFFFFFFFF;
-
 struct TrayState {
   std::vector<winsim::TrayIcon> icons;  // in the order they were added
-  std::vector<winsim::TrayCall> calls;
   std::vector<Failure> failures;
 };
 
@@ -45,7 +42,7 @@ winsim::TrayIcon* Find(HWND hwnd, UINT id) {
 // The first scripted failure for this call, used up by one; null when the call is to work.
 const Failure* TakeFailure(DWORD dwMessage) {
   for (Failure& f : S().failures) {
-    if (f.times && (f.message == dwMessage || f.message == kAnyMessage)) {
+    if (f.times && f.message == dwMessage) {
       --f.times;
       return &f;
     }
@@ -99,25 +96,18 @@ BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData) {
   if (!lpData) return FALSE;
   if (DWORD e = Fault("Shell_NotifyIconA")) return Fail(FALSE, e);
   const Failure* failure = TakeFailure(dwMessage);
-  BOOL result = FALSE;
-  if (!failure || failure->applied) result = Perform(dwMessage, *lpData);
-  if (failure) result = FALSE;
-  S().calls.push_back(
-      winsim::TrayCall{dwMessage, lpData->hWnd, lpData->uID, lpData->uFlags, lpData->cbSize, result});
-  return result;
+  if (!failure) return Perform(dwMessage, *lpData);
+  if (failure->applied) Perform(dwMessage, *lpData);
+  return FALSE;
 }
 
 namespace winsim {
 
 std::vector<TrayIcon> TrayIcons() { return S().icons; }
 
-std::vector<TrayCall> TrayCalls() { return S().calls; }
-
 void FailNotifyIcon(DWORD dwMessage, unsigned times, bool appliedAnyway) {
   S().failures.push_back(Failure{dwMessage, times, appliedAnyway});
 }
-
-void FailAnyNotifyIcon(unsigned times) { S().failures.push_back(Failure{kAnyMessage, times, false}); }
 
 void RestartExplorer() {
   S().icons.clear();

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 using namespace winsim::detail;
 
@@ -91,12 +92,6 @@ bool RemovePrinter(const std::string& name) {
     }
   }
   return false;
-}
-
-std::vector<std::string> PrinterNames() {
-  std::vector<std::string> names;
-  for (const auto& p : State().printers) names.push_back(p->name);
-  return names;
 }
 
 size_t OpenPrinterCount() { return LiveHandleCount(kPrinterKind); }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace winsim {
 
@@ -14,7 +13,6 @@ void AddPrinter(const std::string& name, const std::string& port, const char* dr
                 const char* printProcessor = "WinPrint");
 // False when there is no such printer. Handles already open keep describing it.
 bool RemovePrinter(const std::string& name);
-std::vector<std::string> PrinterNames();
 // Printer handles not yet given to ClosePrinter.
 size_t OpenPrinterCount();
 

@@ -1,5 +1,5 @@
-// winsim test controls for the notification area: read the tray and its call log,
-// script the shell's failures, restart the shell, and click an icon.
+// winsim test controls for the notification area: read the tray, script the shell's
+// failures, restart the shell, and click an icon.
 #pragma once
 
 #include <windows.h>
@@ -21,22 +21,9 @@ struct TrayIcon {
 // Icons in the tray, in the order they were added.
 std::vector<TrayIcon> TrayIcons();
 
-struct TrayCall {
-  DWORD message;  // NIM_
-  HWND hwnd;
-  UINT id;
-  UINT flags;
-  DWORD cbSize;
-  BOOL result;
-};
-// Every Shell_NotifyIconA call since the last Reset.
-std::vector<TrayCall> TrayCalls();
-
 // The next `times` calls with that NIM_ message fail. With appliedAnyway the shell does
 // the work and still reports failure (an add that was slow to confirm).
 void FailNotifyIcon(DWORD dwMessage, unsigned times, bool appliedAnyway = false);
-// The next `times` calls fail, whatever their message.
-void FailAnyNotifyIcon(unsigned times);
 // The shell restarts: the tray is emptied, then "TaskbarCreated" is posted to every
 // top-level window.
 void RestartExplorer();
