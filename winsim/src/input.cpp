@@ -1,5 +1,5 @@
-// winsim input state and system parameters: keys held down and the cursor position as
-// tests set them, the foreground and focus windows, and fixed metrics and colours.
+// winsim input state and system parameters: keys held down as tests set them, the
+// cursor resting over the tray, the focus window, and fixed metrics and colours.
 #include "input.h"
 
 #include "core.h"
@@ -13,10 +13,10 @@ using namespace winsim::detail;
 
 namespace {
 
+const POINT kCursor = {winsim::kScreenWidth - 40, winsim::kScreenHeight - 20};  // over the tray
+
 struct InputState {
   std::bitset<256> keysDown;
-  POINT cursor = {winsim::kScreenWidth - 40, winsim::kScreenHeight - 20};  // over the tray
-  HWND foreground = nullptr;
   HWND focus = nullptr;
 };
 
@@ -28,7 +28,6 @@ InputState& S() {
 const ResetHook g_reset([] { S() = InputState{}; });
 
 const DestroyHook g_destroy([](HWND hwnd) {
-  if (S().foreground == hwnd) S().foreground = nullptr;
   if (S().focus == hwnd) S().focus = nullptr;
 });
 
@@ -36,7 +35,7 @@ const DestroyHook g_destroy([](HWND hwnd) {
 
 namespace winsim::detail {
 
-POINT CursorPos() { return S().cursor; }
+POINT CursorPos() { return kCursor; }
 
 bool IsKeyDown(int vk) { return vk >= 0 && vk <= 255 && S().keysDown[static_cast<size_t>(vk)]; }
 
@@ -63,7 +62,7 @@ SHORT WINAPI GetAsyncKeyState(int vKey) {
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
   if (!lpPoint) return Fail(FALSE, ERROR_NOACCESS);
   if (DWORD e = Fault("GetCursorPos")) return Fail(FALSE, e);
-  *lpPoint = S().cursor;
+  *lpPoint = kCursor;
   return TRUE;
 }
 
@@ -84,11 +83,10 @@ DWORD WINAPI GetSysColor(int nIndex) {
   return SysColor(nIndex);
 }
 
+// Nothing reads the foreground window back: the call only checks its argument.
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
-  WindowRecord* w = LiveWindow(hWnd);
-  if (!w) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+  if (!LiveWindow(hWnd)) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
   if (DWORD e = Fault("SetForegroundWindow")) return Fail(FALSE, e);
-  S().foreground = w->hwnd;
   return TRUE;
 }
 
@@ -110,11 +108,5 @@ namespace winsim {
 void SetKeyDown(int vk, bool down) {
   if (vk >= 0 && vk <= 255) S().keysDown[static_cast<size_t>(vk)] = down;
 }
-
-void SetCursorPosition(int x, int y) { S().cursor = POINT{x, y}; }
-
-HWND ForegroundWindow() { return S().foreground; }
-
-HWND FocusWindow() { return S().focus; }
 
 }  // namespace winsim

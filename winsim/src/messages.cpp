@@ -21,11 +21,13 @@ struct QueueState {
   int quitCode = 0;
   Steps idleSteps;
   bool ranDry = false;
-  uint64_t idleLimit = 60000;
   uint64_t idleAdvanced = 0;  // clock moved by idle turns since the last scripted step
   std::map<std::string, UINT> registered;  // by upper-cased name
   UINT nextRegistered = 0xC100;
 };
+
+// The most simulated time idle turns may skip after the last scripted step.
+const uint64_t kIdleLimit = 60000;
 
 QueueState& S() {
   static QueueState s;
@@ -144,7 +146,7 @@ bool IdleTurn(Steps* steps) {
   uint64_t due = 0;
   if (!NextTimerDue(&due)) return false;
   uint64_t wait = due > Now() ? due - Now() : 0;
-  if (s.idleAdvanced + wait > s.idleLimit) return false;
+  if (s.idleAdvanced + wait > kIdleLimit) return false;
   s.idleAdvanced += wait;
   AdvanceNow(wait);
   return true;
@@ -224,11 +226,7 @@ namespace winsim {
 
 void PushIdleStep(std::function<void()> step) { S().idleSteps.push_back(std::move(step)); }
 
-size_t PendingIdleSteps() { return S().idleSteps.size(); }
-
 bool MessageLoopRanDry() { return S().ranDry; }
-
-void SetIdleAdvanceLimit(uint64_t ms) { S().idleLimit = ms; }
 
 unsigned PumpMessages() {
   unsigned count = 0;
@@ -242,10 +240,5 @@ unsigned PumpMessages() {
 }
 
 std::vector<MSG> PostedMessages() { return {S().posted.begin(), S().posted.end()}; }
-
-bool IsQuitPosted(int* exitCode) {
-  if (exitCode && S().quit) *exitCode = S().quitCode;
-  return S().quit;
-}
 
 }  // namespace winsim

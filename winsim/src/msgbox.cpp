@@ -21,7 +21,6 @@ struct BoxScript {
 struct BoxState {
   std::vector<winsim::MessageBoxRecord> records;
   std::deque<BoxScript> scripts;
-  int open = 0;
 };
 
 BoxState& S() {
@@ -77,9 +76,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     s.scripts.pop_front();
   }
   HWND hBox = CreateSystemWindow("#32770", caption, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, hWnd);
-  ++s.open;
   int result = RunModalLoop(hBox, uType, scripted ? &script : nullptr);
-  --s.open;
   DestroySystemWindow(hBox);
   S().records[index].result = result;
   return result;
@@ -92,7 +89,5 @@ void ScriptMessageBox(int result, std::vector<std::function<void()>> whileOpen) 
 }
 
 std::vector<MessageBoxRecord> MessageBoxes() { return S().records; }
-
-bool IsMessageBoxOpen() { return S().open > 0; }
 
 }  // namespace winsim

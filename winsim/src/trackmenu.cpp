@@ -308,6 +308,4 @@ void ScriptTrackPopupMenu(MenuScript script) { S().scripts.push_back(std::move(s
 
 std::vector<TrackPopupMenuCall> TrackPopupMenuCalls() { return S().calls; }
 
-bool IsMenuOpen() { return S().open; }
-
 }  // namespace winsim

@@ -69,6 +69,5 @@ struct TrackPopupMenuCall {
 };
 // Every TrackPopupMenu call since the last Reset, also those refused.
 std::vector<TrackPopupMenuCall> TrackPopupMenuCalls();
-bool IsMenuOpen();
 
 }  // namespace winsim

@@ -13,24 +13,20 @@
 namespace winsim {
 
 // When GetMessageA finds nothing posted and no timer due, it runs the next idle step;
-// with none left it moves the clock on to the next timer (within the idle budget below);
+// with none left it moves the clock on to the next timer (within the idle budget);
 // failing that the loop has run dry: it posts WM_QUIT(0) itself instead of waiting
 // forever. Steps run in order, one per idle turn, and may post messages, advance the
-// clock, change the registry, ...
+// clock, change the registry, ... The idle budget: idle loops (GetMessageA and
+// unscripted modal loops) skip at most 60000 ms of simulated time on their own,
+// counted from the last scripted step.
 void PushIdleStep(std::function<void()> step);
-size_t PendingIdleSteps();
 // Whether a GetMessageA loop ended for lack of anything to do.
 bool MessageLoopRanDry();
-// The most simulated time idle loops (GetMessageA and unscripted modal loops) may skip
-// on their own, counted from the last scripted step. 60000 ms by default.
-void SetIdleAdvanceLimit(uint64_t ms);
 // Dispatches posted messages and due timers until none is left; never advances the
 // clock, runs no idle step, and leaves a posted quit in place. Returns the count.
 unsigned PumpMessages();
 // Messages posted and not yet retrieved, oldest first.
 std::vector<MSG> PostedMessages();
-// Whether the quit flag is set (PostQuitMessage or a dry loop), and its exit code.
-bool IsQuitPosted(int* exitCode = nullptr);
 
 struct TimerInfo {
   HWND hwnd;  // null for a thread timer
@@ -59,15 +55,11 @@ struct MessageBoxRecord {
 // WM_COMMAND is posted to its "#32770" window (as on the platform).
 void ScriptMessageBox(int result, std::vector<std::function<void()>> whileOpen = {});
 std::vector<MessageBoxRecord> MessageBoxes();
-bool IsMessageBoxOpen();
 
 // GetAsyncKeyState reports a key held down with its most significant bit.
 void SetKeyDown(int vk, bool down = true);
-void SetCursorPosition(int x, int y);
 // Live top-level windows of a class (letter case ignored), newest first.
 std::vector<HWND> WindowsOfClass(const std::string& className);
-HWND ForegroundWindow();
-HWND FocusWindow();
 
 // The simulated display.
 constexpr int kScreenWidth = 1024;         // SM_CXSCREEN
