@@ -57,14 +57,4 @@ TEST(WinsimSpooler, WideNamesMatchThroughTheCodePage) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), GetLastError());
 }
 
-TEST(WinsimSpooler, InjectedSpoolerFailureComesFirst) {
-  winsim::InjectFault("OpenPrinterA", RPC_S_SERVER_UNAVAILABLE);
-  char unknown[] = "no such printer";
-  HANDLE h = reinterpret_cast<HANDLE>(1);
-  SetLastError(0);
-  EXPECT_FALSE(OpenPrinterA(unknown, &h, nullptr));
-  EXPECT_EQ(static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE), GetLastError());
-  EXPECT_EQ(nullptr, h);
-}
-
 }  // namespace
