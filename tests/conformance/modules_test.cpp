@@ -13,12 +13,6 @@ TEST(ModulesConformance, FailuresOfTheLibraryCalls) {
     EXPECT_EQ(nullptr, LoadLibraryA(name)) << name;
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError()) << name;
   }
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(nullptr, GetProcAddress(nullptr, "PrSetRegDefaultValue")) << "the executable exports nothing";
-  EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(FreeLibrary(nullptr));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
 TEST(ModulesConformance, GetModuleFileNameTruncation) {
