@@ -233,14 +233,13 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
   return reinterpret_cast<HGDIOBJ>(previous);
 }
 
-BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
+BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int, int, DWORD rop) {
   Object* source = hdcSrc ? Find(hdcSrc, Kind::DC) : nullptr;
   if (!Find(hdc, Kind::DC) || (hdcSrc && !source)) return FALSE;
   if (DWORD e = Fault("BitBlt")) return Fail(FALSE, e);
   winsim::DrawOp op = Op(winsim::DrawOp::Kind::BitBlt);
   op.rect = RECT{x, y, x + cx, y + cy};
   op.bitmap = source ? Handle<HBITMAP>(source->bitmap) : nullptr;
-  op.source = POINT{x1, y1};
   op.rop = rop;
   Record(hdc, op);
   return TRUE;

@@ -59,7 +59,7 @@ const std::vector<StartedProcess>& StartedProcesses() { return Started(); }
 
 }  // namespace winsim
 
-BOOL WINAPI CreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD flags,
+BOOL WINAPI CreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                            LPVOID, LPCSTR, LPSTARTUPINFOA si, LPPROCESS_INFORMATION pi) {
   if (!si || !pi || (!app && !cmd)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
   if (DWORD e = Fault("CreateProcessA")) return Fail(FALSE, e);
@@ -67,7 +67,7 @@ BOOL WINAPI CreateProcessA(LPCSTR app, LPSTR cmd, LPSECURITY_ATTRIBUTES, LPSECUR
   const bool found = app ? ResolveCandidate(app, program) : ResolveFromCommandLine(cmd, program);
   if (!found) return Fail(FALSE, ERROR_FILE_NOT_FOUND);
 
-  Started().push_back({app ? app : "", cmd ? cmd : "", program, flags});
+  Started().push_back({app ? app : "", cmd ? cmd : "", program});
   static DWORD nextId = 0x100;
   pi->hProcess = NewHandle("process", nullptr, nullptr);
   pi->hThread = NewHandle("thread", nullptr, nullptr);

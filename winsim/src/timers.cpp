@@ -129,7 +129,7 @@ namespace winsim {
 
 std::vector<TimerInfo> Timers() {
   std::vector<TimerInfo> out;
-  for (const Timer& t : S().timers) out.push_back(TimerInfo{t.hwnd, t.id, t.elapse, t.proc, t.due});
+  for (const Timer& t : S().timers) out.push_back(TimerInfo{t.hwnd, t.id, t.elapse, t.due});
   return out;
 }
 

@@ -232,10 +232,8 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   TrackState& s = S();
   winsim::TrackPopupMenuCall call{};
   call.menu = hMenu;
-  call.flags = uFlags;
   call.x = x;
   call.y = y;
-  call.owner = owner->hwnd;
   s.calls.push_back(call);
   if (s.open) {
     s.calls.back().error = ERROR_POPUP_ALREADY_ACTIVE;
@@ -260,7 +258,6 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   if (LiveMenu(hMenu) && LiveWindow(t.owner)) {
     t.window = CreateSystemWindow("#32768", "", WS_POPUP | WS_VISIBLE, t.owner);
     t.hdc = NewSystemDC();
-    t.Record().window = t.window;
     t.Record().hdc = t.hdc;
     for (int i = 0; i < t.Count(); ++i) Draw(t, i, ODA_DRAWENTIRE);
     RunLoop(t, scripted ? &steps : nullptr);
@@ -277,7 +274,6 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   S().open = false;
   t.Record().chosen = t.chosen;
   BOOL result = (uFlags & TPM_RETURNCMD) ? static_cast<BOOL>(t.chosen) : TRUE;
-  t.Record().result = result;
   if (t.chosen && !(uFlags & TPM_RETURNCMD) && LiveWindow(t.owner)) Post(t.owner, WM_COMMAND, t.chosen, 0);
   return result;
 }

@@ -25,7 +25,6 @@ struct DrawOp {
   COLORREF color;      // FillRect: the brush's colour; TextOut: the text colour
   COLORREF bkColor;    // TextOut: the background colour
   HBITMAP bitmap;      // BitBlt: the bitmap selected in the source context
-  POINT source;        // BitBlt: source x, y
   DWORD rop;           // BitBlt
   std::string text;    // TextOut: exactly the characters passed ('&' included)
 };

@@ -55,13 +55,9 @@ constexpr int kSeparatorHeight = 8;
 
 struct TrackPopupMenuCall {
   HMENU menu;
-  UINT flags;
   int x, y;
-  HWND owner;
-  BOOL result;
   DWORD error;                            // why it failed (ERROR_POPUP_ALREADY_ACTIVE)
   UINT chosen;                            // 0 when nothing was chosen
-  HWND window;                            // the "#32768" window while it was open
   HDC hdc;                                // the context owner drawing got (see DisplayList)
   std::vector<MEASUREITEMSTRUCT> measures;  // as the owner answered them
   std::vector<DRAWITEMSTRUCT> draws;        // as sent, in order

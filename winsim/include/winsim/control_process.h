@@ -11,7 +11,6 @@ struct StartedProcess {
   std::string applicationName;  // as passed ("" for none)
   std::string commandLine;      // as passed
   std::string program;          // the file the platform's rules chose
-  unsigned long creationFlags = 0;
 };
 
 // Every successful CreateProcessA since the last Reset, in order.

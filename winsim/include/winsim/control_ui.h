@@ -32,7 +32,6 @@ struct TimerInfo {
   HWND hwnd;  // null for a thread timer
   UINT_PTR id;
   UINT elapse;
-  TIMERPROC proc;
   uint64_t due;  // simulated time of the next tick
 };
 // Live timers, in creation order.
