@@ -57,17 +57,22 @@ CResidentProcess::~CResidentProcess() {
 
 bool CResidentProcess::Start(const std::string& args) {
   const std::string program = ResidentProgram();
-  std::string cmdLine = "\"" + program + "\" " + args;
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
-  return CreateProcessA(program.c_str(), &cmdLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) !=
-         FALSE;
+  return Launch(program.c_str(), "\"" + program + "\" " + args);
 }
 
-bool CResidentProcess::StartCommandLine(std::string cmdLine) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
-  return CreateProcessA(nullptr, &cmdLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
+bool CResidentProcess::StartCommandLine(std::string cmdLine) { return Launch(nullptr, cmdLine); }
+
+bool CResidentProcess::Launch(const char* pszProgram, std::string cmdLine) {
+  // On a loaded machine Wine's process creation fails now and then; the tests are about
+  // the resident, so a start is tried a few times before it counts as failed.
+  for (int nAttempt = 1;; ++nAttempt) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string line = cmdLine;
+    if (CreateProcessA(pszProgram, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)) return true;
+    if (nAttempt == START_ATTEMPTS) return false;
+    Sleep(START_RETRY_MS);
+  }
 }
 
 int CResidentProcess::Wait(DWORD timeoutMs) {

@@ -36,6 +36,10 @@ public:
   DWORD ProcessId() const { return m_pi.dwProcessId; }
 
 private:
+  static const int START_ATTEMPTS = 3;
+  static const DWORD START_RETRY_MS = 200;
+  bool Launch(const char* pszProgram, std::string cmdLine);
+
   PROCESS_INFORMATION m_pi = {};
 };
 
