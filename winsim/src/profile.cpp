@@ -1,10 +1,8 @@
-// winsim profile (INI) calls over sandbox files. Every call parses the file afresh; a
-// write rewrites it whole, as the real implementation does: blank lines go, comments
-// stay, each line ends with CR LF.
+// winsim profile (INI) reads over sandbox files. Every call parses the file afresh, so a
+// file a test rewrites is seen at once.
 #include "core.h"
 #include "paths.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -60,19 +58,6 @@ Profile Parse(const std::string& bytes) {
       profile.back().entries.push_back(Entry{Trim(line.substr(0, eq)), true, Trim(line.substr(eq + 1))});
   }
   return profile;
-}
-
-std::string Serialize(const Profile& profile) {
-  std::string out;
-  for (const Section& section : profile) {
-    if (section.named) out += "[" + section.name + "]\r\n";
-    for (const Entry& entry : section.entries) {
-      out += entry.name;
-      if (entry.hasValue) out += "=" + entry.value;
-      out += "\r\n";
-    }
-  }
-  return out;
 }
 
 Section* FindSection(Profile& profile, const char* name) {
@@ -242,55 +227,4 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
   DWORD n = CopyList(lpReturnedString, nSize, lines);
   SetLastError(n == nSize - 2 && !lines.empty() ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS);
   return n;
-}
-
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
-  if (!lpAppName || !lpFileName) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-  if (DWORD e = Fault("WritePrivateProfileStringA")) return Fail(FALSE, e);
-  WinPath path;
-  if (!ProfilePath(lpFileName, path)) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-  Located loc = Locate(path);
-  if (loc.node == Node::kFolder) return Fail(FALSE, ERROR_ACCESS_DENIED);
-  if (loc.node != Node::kFile && loc.node != Node::kMissing) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-  Profile profile;
-  if (loc.node == Node::kFile) {
-    if (DWORD error = Load(lpFileName, profile)) return Fail(FALSE, error);
-  }
-
-  // Deleting what is not there leaves the file as it is (and does not create it).
-  if (!lpKeyName) {
-    size_t before = profile.size();
-    std::string wanted = Trim(lpAppName);
-    profile.erase(std::remove_if(profile.begin(), profile.end(),
-                                 [&](const Section& s) { return s.named && FoldEqual(s.name, wanted); }),
-                  profile.end());
-    if (profile.size() == before) return TRUE;
-  } else if (!lpString) {
-    Section* section = FindSection(profile, lpAppName);
-    Entry* entry = section ? FindKey(*section, lpKeyName) : nullptr;
-    if (!entry) return TRUE;
-    section->entries.erase(section->entries.begin() + (entry - section->entries.data()));
-  } else {
-    Section* section = FindSection(profile, lpAppName);
-    if (!section) {
-      profile.push_back(Section{true, Trim(lpAppName), {}});
-      section = &profile.back();
-    }
-    std::string value = lpString;
-    size_t start = value.find_first_not_of(kBlanks);
-    value.erase(0, start == std::string::npos ? value.size() : start);
-    if (Entry* entry = FindKey(*section, lpKeyName)) {
-      entry->hasValue = true;
-      entry->value = value;
-    } else {
-      section->entries.push_back(Entry{Trim(lpKeyName), true, value});
-    }
-  }
-
-  FILE* f = std::fopen(loc.host.c_str(), "wb");
-  if (!f) return Fail(FALSE, ERROR_ACCESS_DENIED);
-  std::string bytes = Serialize(profile);
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok ? TRUE : Fail(FALSE, ERROR_ACCESS_DENIED);
 }
