@@ -2,6 +2,7 @@
 // whole command-line parse of the same text, with its parameter file, spooler and
 // registry look-ups running against a freshly seeded winsim.
 #include "cmdline/CommandLine.h"
+#include "SeedMachine.h"
 #include "winsim/control.h"
 
 #include <algorithm>
@@ -42,12 +43,7 @@ void TokenizeAll(const uint8_t* data, size_t size) {
 }
 
 void Seed() {
-  winsim::Reset();
-  winsim::AddPrinter("Office Printer", "LPT1:", "OLMAR Drv");
-  winsim::ImportRegText(
-      "REGEDIT4\n"
-      "[HKEY_LOCAL_MACHINE\\software\\OLMAR\\PRW3\\Driver\\OLMAR Drv]\n"
-      "\"ModelID\"=\"M1\"\n");
+  SeedMachine();
   winsim::WriteFileBytes("C:\\users\\user\\Temp\\O_P1.TMP", "/P \"Office Printer\"\r\n/M \"M2\"\r\n/I\r\n");
 }
 

@@ -2,6 +2,7 @@
 // chooses /F (read and delete) or /A (read and keep) and whether the file is named by
 // its full path or found in the temporary folder; the rest is the file, byte for byte.
 #include "cmdline/CommandLine.h"
+#include "SeedMachine.h"
 #include "winsim/control.h"
 
 #include <cstdint>
@@ -20,12 +21,7 @@ void SeedOnce() {
   static bool bSeeded = false;
   if (bSeeded) return;
   bSeeded = true;
-  winsim::Reset();
-  winsim::AddPrinter("Office Printer", "LPT1:", "OLMAR Drv");
-  winsim::ImportRegText(
-      "REGEDIT4\n"
-      "[HKEY_LOCAL_MACHINE\\software\\OLMAR\\PRW3\\Driver\\OLMAR Drv]\n"
-      "\"ModelID\"=\"M1\"\n");
+  SeedMachine();
 }
 
 }  // namespace

@@ -264,6 +264,15 @@ std::shared_ptr<Key> CreatePath(HKEY hive, const std::vector<std::string>& parts
   return key;
 }
 
+// The open key behind a handle and the components of a subkey path below it. Only the
+// key itself matters here: the rights of the handle it was reached through do not.
+LSTATUS ResolveSubkeyPath(HKEY hKey, LPCSTR lpSubKey, std::shared_ptr<Key>& key, std::vector<std::string>& parts) {
+  REGSAM parentAccess = 0;
+  if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
+  if (key->deleted) return ERROR_KEY_DELETED;
+  return SplitSubkeyPath(lpSubKey, parts);
+}
+
 }  // namespace
 }  // namespace winsim::detail
 
@@ -275,11 +284,8 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   std::shared_ptr<Key> key;
-  REGSAM parentAccess = 0;
-  if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
-  if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
+  if (LSTATUS e = ResolveSubkeyPath(hKey, lpSubKey, key, parts)) return e;
   // No subkey on a predefined key hands back the predefined key itself.
   if (parts.empty() && IsPredefined(hKey)) {
     *phkResult = hKey;
@@ -305,11 +311,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
   *phkResult = nullptr;
   // The rights of the parent handle do not matter, only those on the keys themselves.
   std::shared_ptr<Key> key;
-  REGSAM parentAccess = 0;
-  if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
-  if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
+  if (LSTATUS e = ResolveSubkeyPath(hKey, lpSubKey, key, parts)) return e;
 
   size_t existing = 0;
   for (; existing < parts.size(); ++existing) {
@@ -436,11 +439,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (!lpSubKey) return ERROR_INVALID_PARAMETER;
   // Like RegCreateKeyExA, this needs no rights on the parent handle, only DELETE on the key.
   std::shared_ptr<Key> key;
-  REGSAM parentAccess = 0;
-  if (LSTATUS e = Resolve(hKey, key, parentAccess)) return e;
-  if (key->deleted) return ERROR_KEY_DELETED;
   std::vector<std::string> parts;
-  if (LSTATUS e = SplitSubkeyPath(lpSubKey, parts)) return e;
+  if (LSTATUS e = ResolveSubkeyPath(hKey, lpSubKey, key, parts)) return e;
   key = Walk(key, parts);
   if (!key) return ERROR_FILE_NOT_FOUND;
   if (!key->parent || (DeniedRights(key->hive, FoldedPath(*key)) & DELETE)) return ERROR_ACCESS_DENIED;
