@@ -116,6 +116,32 @@ int RegisterOnce(const std::string& key, HWND* phOther) {
   return nResult;
 }
 
+// One resident's whole life in the table: its registration, then its removal.
+int RegisterAndUnregister(const std::string& key) {
+  HWND hOther = nullptr;
+  HANDLE hMap = nullptr;
+  const int nResult = RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  UnregisterMonitorWindow(hMap, key.c_str(), "", MONITOR_KIND_TRAY, FALSE);
+  if (hMap) CloseHandle(hMap);
+  return nResult;
+}
+
+bool LastEntryFree(const CFullTable& table) {
+  BYTE bFirst = 0xFF;
+  bool bHoldsLastKey = false;
+  return table.LastEntry(&bFirst, &bHoldsLastKey) && bFirst == MONITOR_FREE_ENTRY;
+}
+
+// SetMonitorWindow for a key, timed on a table set up without error.
+void TimeSetMonitorWindow(benchmark::State& state, const CFullTable& table, const std::string& key) {
+  if (!table.Error().empty()) return state.SkipWithError(table.Error().c_str());
+  const HWND hWnd = table.LastWindow();
+  for (auto _ : state) {
+    const int nResult = SetMonitorWindow(key.c_str(), "", hWnd, MONITOR_KIND_TRAY);
+    benchmark::DoNotOptimize(nResult);
+  }
+}
+
 // A resident already runs for the printer: its live window is handed back.
 void BM_RegisterLastKeyLiveWindow(benchmark::State& state) {
   CFullTable table(static_cast<size_t>(state.range(0)));
@@ -149,13 +175,7 @@ void BM_RegisterLastKeyClaim(benchmark::State& state) {
 
 void BM_SetMonitorWindowLastKey(benchmark::State& state) {
   CFullTable table(static_cast<size_t>(state.range(0)));
-  const std::string key = table.LastKey();
-  const HWND hWnd = table.LastWindow();
-  if (!table.Error().empty()) return state.SkipWithError(table.Error().c_str());
-  for (auto _ : state) {
-    const int nResult = SetMonitorWindow(key.c_str(), "", hWnd, MONITOR_KIND_TRAY);
-    benchmark::DoNotOptimize(nResult);
-  }
+  TimeSetMonitorWindow(state, table, table.LastKey());
 }
 
 // A resident's whole life in the table with the last entry the only free one: the look-up
@@ -164,30 +184,15 @@ void BM_RegisterUnregisterLastEntry(benchmark::State& state) {
   CFullTable table(static_cast<size_t>(state.range(0)));
   const std::string key = table.LastKey();
   if (table.Error().empty()) {
-    HWND hOther = nullptr;
-    HANDLE hMap = nullptr;
-    RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
-    UnregisterMonitorWindow(hMap, key.c_str(), "", MONITOR_KIND_TRAY, FALSE);
-    if (hMap) CloseHandle(hMap);
-    BYTE bFirst = 0xFF;
-    bool bHoldsLastKey = false;
-    if (!table.LastEntry(&bFirst, &bHoldsLastKey) || bFirst != MONITOR_FREE_ENTRY)
-      table.Fail("the last entry was not freed");
+    RegisterAndUnregister(key);
+    if (!LastEntryFree(table)) table.Fail("the last entry was not freed");
   }
   if (!table.Error().empty()) return state.SkipWithError(table.Error().c_str());
   for (auto _ : state) {
-    HWND hOther = nullptr;
-    HANDLE hMap = nullptr;
-    const int nResult =
-        RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+    const int nResult = RegisterAndUnregister(key);
     benchmark::DoNotOptimize(nResult);
-    UnregisterMonitorWindow(hMap, key.c_str(), "", MONITOR_KIND_TRAY, FALSE);
-    if (hMap) CloseHandle(hMap);
   }
-  BYTE bFirst = 0xFF;
-  bool bHoldsLastKey = false;
-  if (!table.LastEntry(&bFirst, &bHoldsLastKey) || bFirst != MONITOR_FREE_ENTRY)
-    state.SkipWithError("the pair did not leave the last entry free");
+  if (!LastEntryFree(table)) state.SkipWithError("the pair did not leave the last entry free");
 }
 
 // A key the full table does not hold: both of registration's scans run to the end and
@@ -207,13 +212,7 @@ void BM_RegisterMissingKey(benchmark::State& state) {
 
 void BM_SetMonitorWindowMissingKey(benchmark::State& state) {
   CFullTable table(static_cast<size_t>(state.range(0)));
-  const std::string key = table.MissingKey();
-  const HWND hWnd = table.LastWindow();
-  if (!table.Error().empty()) return state.SkipWithError(table.Error().c_str());
-  for (auto _ : state) {
-    const int nResult = SetMonitorWindow(key.c_str(), "", hWnd, MONITOR_KIND_TRAY);
-    benchmark::DoNotOptimize(nResult);
-  }
+  TimeSetMonitorWindow(state, table, table.MissingKey());
 }
 
 // A typical printer name, the longest key of the first block, and the longest of the second.
