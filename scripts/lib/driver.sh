@@ -31,6 +31,15 @@ prw3_driver_regedit() {
   wine regedit /S "$(prw3_winpath "$1")" </dev/null >/dev/null 2>&1
 }
 
+# Removes every key of the package from the prefix: targets of earlier runs would keep
+# their icon choice and switches.
+prw3_driver_clear_keys() {
+  local key
+  for key in 'HKCU\software\OLMAR' 'HKLM\software\OLMAR'; do
+    wine reg delete "$key" /f </dev/null >/dev/null 2>&1 || true
+  done
+}
+
 # prw3_driver_install <build> <printer> <driver> [<port>]
 #   Installs the package for a printer (with an empty printer name: for the printer known
 #   by <port>). <driver> must be the name the spooler reports for the printer; for a CUPS
