@@ -5,8 +5,8 @@
 // targets' "Name" (also of further targets the input adds) and the tray settings a frame
 // reads from its target.
 #include "app/DebugLog.h"
-#include "app/RegUtil.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "profile/Contracts.h"
 #include "profile/DriverPaths.h"

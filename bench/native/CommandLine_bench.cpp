@@ -9,7 +9,7 @@
 
 #include <share.h>
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 #include "winsim/control.h"
 

@@ -1,9 +1,9 @@
 // Debug log: registry switch, one stamped line per call.
 #include "app/DebugLog.h"
 
-#include "app/RegUtil.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
 #include <share.h>

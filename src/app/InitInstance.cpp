@@ -2,8 +2,8 @@
 #include "app/InitInstance.h"
 
 #include "app/DebugLog.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "frame/MainFrame.h"
 #include "profile/Contracts.h"

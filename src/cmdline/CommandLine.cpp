@@ -1,8 +1,8 @@
 // CCommandLine: construction, switch table, parsing, spooler and registry completion.
 #include "cmdline/CommandLine.h"
 
-#include "app/RegUtil.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
 #include <cstring>

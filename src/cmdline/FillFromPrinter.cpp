@@ -1,8 +1,8 @@
 // CCommandLine: completing the driver and port names from the spooler.
 #include "cmdline/CommandLine.h"
 
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "cmdline/OpenPrinterByName.h"
 
 #include <winspool.h>

@@ -1,8 +1,8 @@
 // CCommandLine: reading and deleting parameter files.
 #include "cmdline/CommandLine.h"
 
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 
 #include <share.h>
 

@@ -2,8 +2,8 @@
 // status program, one switch per line, in the temporary folder.
 #include "cmdline/CommandLine.h"
 
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
 #include <share.h>

@@ -1,7 +1,7 @@
 // Switch tokenizer of the command-line language.
 #include "cmdline/SwitchTokenizer.h"
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 
 #include <cstring>
 

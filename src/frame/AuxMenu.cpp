@@ -2,9 +2,9 @@
 // separators and the DepExe item that shows only when the driver's IO_URL key exists.
 #include "frame/MainFrame.h"
 
-#include "app/RegUtil.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
 #include <climits>

@@ -4,7 +4,7 @@
 #include "frame/MainFrame.h"
 
 #include "app/DebugLog.h"
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 #include "cmdline/OpenPrinterByName.h"
 #include "profile/Contracts.h"
 

@@ -3,8 +3,8 @@
 #include "frame/MainFrame.h"
 
 #include "app/DebugLog.h"
-#include "app/RegUtil.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "profile/Contracts.h"
 #include "profile/DriverPaths.h"

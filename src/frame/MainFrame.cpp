@@ -2,9 +2,9 @@
 #include "frame/MainFrame.h"
 
 #include "app/DebugLog.h"
-#include "app/RegUtil.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 #include "profile/DriverPaths.h"
 #include "shared/MonitorTable.h"

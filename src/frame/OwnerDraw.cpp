@@ -2,7 +2,7 @@
 // left, the text after it, in the menu's colours or the highlight's.
 #include "frame/MainFrame.h"
 
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 #include "profile/Contracts.h"
 
 #include <cstring>

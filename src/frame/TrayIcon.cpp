@@ -2,7 +2,7 @@
 // not ready), changing it, and adding it again after the shell restarted.
 #include "frame/MainFrame.h"
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
 #include <cstring>

@@ -2,9 +2,9 @@
 // INI file. Each look-up opens and closes its own keys; found paths are written back.
 #include "profile/DriverPaths.h"
 
-#include "app/RegUtil.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 #include "profile/LanguageProfile.h"
 

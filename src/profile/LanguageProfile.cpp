@@ -3,7 +3,7 @@
 // is accepted only when its "ResDll" file lies beside the INI file.
 #include "profile/LanguageProfile.h"
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 #include "profile/Contracts.h"
 #include "profile/DriverPaths.h"
 

@@ -3,7 +3,7 @@
 // that view before mapping the next; nothing is held beyond one call.
 #include "shared/MonitorTable.h"
 
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 
 #include <cstddef>
 #include <cstring>

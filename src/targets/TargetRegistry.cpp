@@ -3,9 +3,9 @@
 // defaults. Keys are opened and closed within each step.
 #include "targets/TargetRegistry.h"
 
-#include "app/RegUtil.h"
-#include "app/Scoped.h"
-#include "app/StrUtil.h"
+#include "base/RegUtil.h"
+#include "base/Scoped.h"
+#include "base/StrUtil.h"
 #include "cmdline/OpenPrinterByName.h"
 #include "profile/Contracts.h"
 #include "profile/DriverPaths.h"

@@ -1,8 +1,8 @@
 // Opening printers when the spooler misbehaves: the wide-character fallback, and the
 // error the caller reads being the one of the call whose result it got.
+#include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "cmdline/OpenPrinterByName.h"
-#include "app/StrUtil.h"
 
 #include "support/TestEnv.h"
 #include "winsim/control.h"

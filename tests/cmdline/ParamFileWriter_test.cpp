@@ -2,7 +2,7 @@
 // folder, and a round trip through the parser that restores every written member.
 #include "cmdline/CommandLine.h"
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

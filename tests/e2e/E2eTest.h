@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 #include "profile/Contracts.h"
 #include "support/DriverPackage.h"
 #include "support/ResidentControl_win.h"

@@ -3,7 +3,7 @@
 // through the registry calls, writing the INI and parameter files, and undoing it all.
 #include "support/DriverPackage.h"
 
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 #include "support/DriverPackagePlatform.h"
 #include "support/TestRegistry.h"
 

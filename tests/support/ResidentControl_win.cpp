@@ -2,7 +2,7 @@
 // and its tray icon's colour, through the same calls any other program would use.
 #include "support/ResidentControl_win.h"
 
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "frame/MainFrame.h"
 #include "profile/Contracts.h"

@@ -1,7 +1,7 @@
 // Registry read helpers.
-#include "app/RegUtil.h"
+#include "base/RegUtil.h"
 
-#include "app/Scoped.h"
+#include "base/Scoped.h"
 
 #include <cstring>
 

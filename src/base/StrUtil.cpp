@@ -1,5 +1,5 @@
 // Bounded string helpers.
-#include "app/StrUtil.h"
+#include "base/StrUtil.h"
 
 #include <cstdio>
 #include <cstring>
