@@ -177,6 +177,23 @@ TEST_F(FilesConformance, OpenFileExistDoesNotSearchTempFolder) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, of.nErrCode);
 }
 
+TEST_F(FilesConformance, OpenFileTakesNoPathOf128CharactersOrMore) {
+  // Files whose full paths are 127, 128 and 200 characters long, one folder deep.
+  for (size_t cch : {127u, 128u, 200u}) {
+    std::string folder = Path("d");
+    folder += std::string(cch - folder.size() - 6, 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << cch;
+    const std::string file = folder + "\\f.tmp";
+    ASSERT_EQ(cch, file.size());
+    testenv::WriteFile(file, "x");
+    OFSTRUCT of;
+    SetLastError(0xdeadbeef);
+    const HFILE h = OpenFile(file.c_str(), &of, OF_EXIST);
+    EXPECT_EQ(cch < OFS_MAXPATHNAME, h != HFILE_ERROR) << cch << " characters, error " << GetLastError();
+    EXPECT_TRUE(DeleteFileA(file.c_str())) << "the file was there all along";
+  }
+}
+
 TEST_F(FilesConformance, DeleteFileAErrors) {
   CreateDirectoryA(Path("sub").c_str(), nullptr);
   testenv::WriteFile(Path("sub\\inner.txt"), "x");

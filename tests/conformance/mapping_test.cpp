@@ -1,5 +1,5 @@
-// Conformance: named paging-file mappings and the window classes and look-ups the shared
-// monitor table relies on behave alike on both platforms.
+// Conformance: named paging-file mappings, the named mutex, and the window classes and
+// look-ups the shared monitor table relies on behave alike on both platforms.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -157,6 +157,25 @@ TEST(WindowConformance, HandlesSurviveA32BitRoundTrip) {
   ASSERT_NE(nullptr, hNext);
   EXPECT_NE(hWnd, hNext) << "a destroyed window's handle is not given out again at once";
   EXPECT_TRUE(DestroyWindow(hNext));
+}
+
+TEST(MappingConformance, NamedMutexIsSharedAndReleasedOnlyByItsOwner) {
+  HANDLE hFirst = CreateMutexA(nullptr, FALSE, "PrwConfMutex");
+  ASSERT_NE(nullptr, hFirst);
+  SetLastError(0xdeadbeef);
+  HANDLE hSecond = CreateMutexA(nullptr, FALSE, "PrwConfMutex");
+  ASSERT_NE(nullptr, hSecond);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(hFirst, 5000));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(hSecond, 0)) << "its owner takes it again";
+  EXPECT_TRUE(ReleaseMutex(hSecond));
+  EXPECT_TRUE(ReleaseMutex(hFirst));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(ReleaseMutex(hFirst)) << "a mutex not owned is not released";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_OWNER), GetLastError());
+  CloseHandle(hSecond);
+  CloseHandle(hFirst);
 }
 
 }  // namespace

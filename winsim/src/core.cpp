@@ -3,6 +3,7 @@
 
 #include "winsim/control.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ struct CoreState {
   uint64_t now = 0;
   DWORD tickBase = 0;
   LANGID lang = 0x0409;
+  UINT acp = 1252;
   DWORD platformId = VER_PLATFORM_WIN32_NT;
   std::map<std::string, std::vector<Injected>> faults;
   std::map<std::string, unsigned> calls;
@@ -145,6 +147,7 @@ unsigned CallCount(const std::string& api) {
 
 void SetTickCount(DWORD tick) { S().tickBase = tick - static_cast<DWORD>(S().now); }
 void SetUserLangID(LANGID lang) { S().lang = lang; }
+void SetAnsiCodePage(UINT codePage) { S().acp = codePage; }
 void SetPlatformId(DWORD platformId) { S().platformId = platformId; }
 
 }  // namespace winsim
@@ -191,16 +194,54 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
   }
 }
 
+namespace {
+
+bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrailByte932(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// Code page 932 without its table: ASCII and the single-byte katakana map as in the code
+// page, every double-byte character to a private-use character of its own, and a lead
+// byte without its trail byte to the code page's default character, or to a failure.
+bool Cp932ToWide(const unsigned char* src, int n, bool strict, std::vector<WCHAR>& out) {
+  for (int i = 0; i < n; ++i) {
+    const unsigned char c = src[i];
+    if (IsLeadByte932(c)) {
+      if (i + 1 < n && IsTrailByte932(src[i + 1])) {
+        out.push_back(static_cast<WCHAR>(0xE000 + ((c << 8 | src[++i]) % 0x1900)));
+        continue;
+      }
+      if (strict) return false;
+      out.push_back(0x30FB);
+    } else if (c >= 0xA1 && c <= 0xDF) {
+      out.push_back(static_cast<WCHAR>(0xFF61 + (c - 0xA1)));
+    } else {
+      out.push_back(c);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+BOOL WINAPI IsDBCSLeadByte(BYTE c) { return S().acp == 932 && IsLeadByte932(c); }
+
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int cbSrc, LPWSTR dst, int cchDst) {
-  (void)codePage;
-  (void)flags;
   if (!src || cbSrc == 0 || cchDst < 0 || (cchDst && !dst)) return Fail(0, ERROR_INVALID_PARAMETER);
   if (DWORD e = Fault("MultiByteToWideChar")) return Fail(0, e);
-  int n = cbSrc < 0 ? lstrlenA(src) + 1 : cbSrc;
-  if (cchDst == 0) return n;
-  if (n > cchDst) return Fail(0, ERROR_INSUFFICIENT_BUFFER);
-  for (int i = 0; i < n; ++i) dst[i] = Cp1252ToWide(static_cast<unsigned char>(src[i]));
-  return n;
+  const int n = cbSrc < 0 ? lstrlenA(src) + 1 : cbSrc;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(src);
+  std::vector<WCHAR> wide;
+  if ((codePage == CP_ACP ? S().acp : codePage) == 932) {
+    if (!Cp932ToWide(bytes, n, (flags & MB_ERR_INVALID_CHARS) != 0, wide))
+      return Fail(0, ERROR_NO_UNICODE_TRANSLATION);
+  } else {
+    for (int i = 0; i < n; ++i) wide.push_back(Cp1252ToWide(bytes[i]));
+  }
+  const int cch = static_cast<int>(wide.size());
+  if (cchDst == 0) return cch;
+  if (cch > cchDst) return Fail(0, ERROR_INSUFFICIENT_BUFFER);
+  std::copy(wide.begin(), wide.end(), dst);
+  return cch;
 }
 
 void WINAPI Sleep(DWORD ms) { AdvanceNow(ms); }

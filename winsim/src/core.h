@@ -43,7 +43,7 @@ size_t LiveHandleCount();
 // Live handles of one kind.
 size_t LiveHandleCount(const char* kind);
 
-// Code page 1252, the system code page winsim simulates.
+// Code page 1252, the system code page winsim simulates by default.
 WCHAR Cp1252ToWide(unsigned char c);
 unsigned char FoldCase(unsigned char c);
 

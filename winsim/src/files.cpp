@@ -34,7 +34,16 @@ std::map<void*, std::unique_ptr<FindState>>& Finds() {
   return finds;
 }
 
-const ResetHook kReset([] { Finds().clear(); });
+// The temporary folder GetTempPathA reports, with its trailing separator.
+std::string& TempFolder() {
+  static std::string folder = kTempFolder;
+  return folder;
+}
+
+const ResetHook kReset([] {
+  Finds().clear();
+  TempFolder() = kTempFolder;
+});
 
 DWORD NotFoundError(Node node) {
   return node == Node::kMissing ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
@@ -140,14 +149,17 @@ bool FileExists(const std::string& winPath) {
 
 size_t OpenFindHandleCount() { return LiveHandleCount(kFindKind); }
 
+void SetTempPath(const std::string& winFolder) { TempFolder() = winFolder; }
+
 }  // namespace winsim
 
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
   if (DWORD e = Fault("GetTempPathA")) return Fail(0u, e);
-  DWORD len = static_cast<DWORD>(std::strlen(kTempFolder));
+  const std::string& folder = TempFolder();
+  DWORD len = static_cast<DWORD>(folder.size());
   // Too small: nothing is copied and the size with the terminator comes back.
   if (!lpBuffer || nBufferLength <= len) return len + 1;
-  std::memcpy(lpBuffer, kTempFolder, len + 1);
+  std::memcpy(lpBuffer, folder.c_str(), len + 1);
   return len;
 }
 
@@ -220,8 +232,12 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
   std::vector<WinPath> candidates;
   WinPath p;
   bool bare = !std::strpbrk(lpFileName, "\\/:");
+  if (!bare && !ParseWinPath(lpFileName, p)) return fail(ERROR_FILE_NOT_FOUND, lpFileName);
+  // The record holds OFS_MAXPATHNAME characters: a full path that does not fit with its
+  // terminator is refused, whether or not the file exists.
+  const std::string full = bare ? FullName(CurrentFolder().Full(), lpFileName) : p.Full();
+  if (full.size() >= OFS_MAXPATHNAME) return fail(ERROR_INVALID_DATA, "");
   if (!bare) {
-    if (!ParseWinPath(lpFileName, p)) return fail(ERROR_FILE_NOT_FOUND, lpFileName);
     candidates.push_back(p);
   } else {
     // A bare name goes through the search path: the program's folder, the current
@@ -234,6 +250,7 @@ HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
       if (ParseWinPath(FullName(folder, lpFileName).c_str(), p)) candidates.push_back(p);
   }
   for (const WinPath& candidate : candidates) {
+    if (candidate.Full().size() >= OFS_MAXPATHNAME) continue;
     Node node = Locate(candidate).node;
     if (node == Node::kFolder) return fail(ERROR_ACCESS_DENIED, candidate.Full());
     if (node != Node::kFile) continue;

@@ -28,6 +28,9 @@ size_t KernelHandleCount();
 
 void SetTickCount(DWORD tick);
 void SetUserLangID(LANGID lang);
+// The system's ANSI code page: 1252 by default, or 932 (double-byte) for the conversions
+// and lead-byte tests that depend on it.
+void SetAnsiCodePage(UINT codePage);
 // VER_PLATFORM_WIN32_NT by default; VER_PLATFORM_WIN32_WINDOWS simulates the 9x family.
 void SetPlatformId(DWORD platformId);
 
@@ -40,3 +43,4 @@ void SetPlatformId(DWORD platformId);
 #include "winsim/control_tray.h"
 #include "winsim/control_ui.h"
 #include "winsim/control_process.h"
+#include "winsim/control_sync.h"

@@ -16,6 +16,10 @@ void MakeFolder(const std::string& winPath);
 // True for an existing file or folder.
 bool FileExists(const std::string& winPath);
 
+// The folder GetTempPathA reports (with its trailing backslash) until the next Reset;
+// the caller makes it.
+void SetTempPath(const std::string& winFolder);
+
 // Leak checks: find handles not yet given to FindClose, and _fsopen streams not closed.
 size_t OpenFindHandleCount();
 size_t OpenStreamCount();

@@ -1,5 +1,5 @@
 // winsim: kernel calls (last error, clock, version, language, strings, files,
-// profiles, libraries, file mappings, processes).
+// profiles, libraries, file mappings, mutexes, processes).
 #pragma once
 
 #include "winsim/wintypes.h"
@@ -70,6 +70,7 @@ typedef struct _WIN32_FIND_DATAA {
 
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
 #define WAIT_TIMEOUT 258L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 #define STILL_ACTIVE 259L
@@ -121,6 +122,7 @@ int WINAPI lstrlenA(LPCSTR lpString);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar);
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 
 // Files.
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
@@ -156,6 +158,11 @@ HANDLE WINAPI OpenFileMappingA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCST
 LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
                             DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap);
 BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress);
+
+// Mutexes.
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 
 // Processes.
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
