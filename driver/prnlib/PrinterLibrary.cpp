@@ -67,8 +67,11 @@ extern "C" int WINAPI PrSetRegDefaultValue(LPCSTR pszPrinterName, LPCSTR /*pszDr
   for (DWORD dwIndex = 0;; ++dwIndex) {
     DWORD cchSubKey = sizeof(szSubKey);
     LONG lResult = RegEnumKeyExA(family, dwIndex, szSubKey, &cchSubKey, nullptr, nullptr, nullptr, nullptr);
-    if (lResult == ERROR_NO_MORE_ITEMS) return PRNLIB_NO_TARGET;
-    if (lResult != ERROR_SUCCESS || !HasName(family, szSubKey, pszName)) continue;
+    // A name too long for the buffer is passed over; any other error (the family deleted
+    // under us answers every index alike) ends the search.
+    if (lResult == ERROR_MORE_DATA) continue;
+    if (lResult != ERROR_SUCCESS) return PRNLIB_NO_TARGET;
+    if (!HasName(family, szSubKey, pszName)) continue;
 
     CKey target;
     if (RegOpenKeyExA(family, szSubKey, 0, KEY_SET_VALUE, target.Receive()) != ERROR_SUCCESS)

@@ -75,14 +75,15 @@ void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
 
   for (DWORD dwIndex = 0;; ++dwIndex) {
     char szName[MAX_PATH];
-    char szData[MAX_PATH + 1] = {0};
+    char szData[MAX_PATH + 1] = {0};  // the spare byte ends data stored without a zero
     DWORD cchName = MAX_PATH;
     DWORD cbData = MAX_PATH;
     const LONG lResult = RegEnumValueA(hKey, dwIndex, szName, &cchName, nullptr, nullptr,
                                        reinterpret_cast<BYTE*>(szData), &cbData);
-    if (lResult == ERROR_NO_MORE_ITEMS) break;
-    // A value that does not fit the buffers is passed over; the spare byte ends the data.
-    if (lResult != ERROR_SUCCESS) continue;
+    // A value that does not fit the buffers is passed over. Any other error ends the walk:
+    // a key deleted under us answers every index alike, and the index would wrap for good.
+    if (lResult == ERROR_MORE_DATA) continue;
+    if (lResult != ERROR_SUCCESS) break;
     if (strstr(szData, pszParamFile)) {
       RegDeleteValueA(hKey, szName);
       break;
