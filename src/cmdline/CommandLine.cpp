@@ -1,6 +1,7 @@
 // CCommandLine: construction, switch table, parsing, spooler and registry completion.
 #include "cmdline/CommandLine.h"
 
+#include "app/DebugLog.h"
 #include "base/RegUtil.h"
 #include "base/StrUtil.h"
 #include "profile/Contracts.h"
@@ -33,7 +34,11 @@ CCommandLine::CCommandLine() { Clear(); }
 
 CCommandLine::CCommandLine(const char* pszCommandLine) {
   Clear();
-  if (!CopyStr(m_szCommandLine, pszCommandLine)) m_szCommandLine[0] = '\0';
+  if (!CopyStr(m_szCommandLine, pszCommandLine)) {
+    // Refused whole; the line explains a log-on that then does nothing.
+    m_szCommandLine[0] = '\0';
+    DebugLogWrite("CCommandLine : command line too long");
+  }
   Parse();
 }
 

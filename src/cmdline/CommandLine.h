@@ -28,6 +28,8 @@ public:
   // port names are then filled. m_nPrinterError keeps why the printer could not be opened.
   BOOL FillFromPrinter();
   BOOL LookUpModelID();
+  // Deletes the parameter file a switch names: a name with a folder part as it stands, a
+  // bare name where OpenFile's search finds it; else the name in the temporary folder.
   BOOL DeleteParamFile(const char* pszFileName);
 
   // Writes the identity and switches to a new parameter file in the temporary folder;
@@ -36,6 +38,9 @@ public:
   BOOL WriteParamFile(const char* pszPrinterName, const char* pszPortName, const char* pszModelID);
   BOOL CreateTempFileName();
   BOOL WriteSwitchLines();
+  // Deletes the file this object wrote by its full path in m_szTempDir, never through a
+  // search (a file of the same name elsewhere is not ours), and empties m_szParamFileA.
+  BOOL DeleteWrittenParamFile();
 
   static const int PARAM_NAME_SIZE = 80;
   static const int PARAM_LINE_SIZE = 1300;

@@ -72,11 +72,15 @@ BOOL CCommandLine::DeleteParamFile(const char* pszFileName) {
   if (!pszFileName || !*pszFileName) return FALSE;
   if (!m_szTempDir[0]) FillTempDir();
 
-  OFSTRUCT of = {};
-  if (OpenFile(pszFileName, &of, OF_EXIST) != HFILE_ERROR) return DeleteFileA(pszFileName);
-
+  // OpenFile takes no path of 128 characters or more: only a bare name goes through its
+  // search, and every path is tested by deleting it.
+  if (strpbrk(pszFileName, "\\/:")) {
+    if (DeleteFileA(pszFileName)) return TRUE;
+  } else {
+    OFSTRUCT of = {};
+    if (OpenFile(pszFileName, &of, OF_EXIST) != HFILE_ERROR) return DeleteFileA(pszFileName);
+  }
   char szPath[MAX_PATH];
   if (!FormatStr(szPath, sizeof(szPath), "%s%s", m_szTempDir, pszFileName)) return FALSE;
-  if (OpenFile(szPath, &of, OF_EXIST) == HFILE_ERROR) return FALSE;
   return DeleteFileA(szPath);
 }

@@ -41,8 +41,16 @@ BOOL CCommandLine::WriteParamFile(const char* pszPrinterName, const char* pszPor
   CopyStr(m_szPortName, pszPortName);
   CopyStr(m_szModelID, pszModelID);
   if (WriteSwitchLines()) return TRUE;
-  DeleteParamFile(m_szParamFileA);
+  DeleteWrittenParamFile();
   return FALSE;
+}
+
+BOOL CCommandLine::DeleteWrittenParamFile() {
+  char szPath[MAX_PATH];
+  if (!m_szParamFileA[0] || !FormatStr(szPath, sizeof(szPath), "%s%s", m_szTempDir, m_szParamFileA)) return FALSE;
+  if (!DeleteFileA(szPath)) return FALSE;
+  m_szParamFileA[0] = '\0';
+  return TRUE;
 }
 
 BOOL CCommandLine::CreateTempFileName() {

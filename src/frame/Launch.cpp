@@ -36,13 +36,18 @@ void CMainFrame::OpenStatusWindow(BOOL bPreferences, int nMessage) {
   }
 }
 
+void CMainFrame::FollowPrinterPort(CCommandLine& cmdLine) {
+  CopyStr(cmdLine.m_szPrinterName, m_szPrinterName);
+  // The port the spooler reports now: the printer may have moved since start-up. A port
+  // list too long to hold (a pooled printer's) comes back empty and keeps the port we had.
+  if (cmdLine.FillFromPrinter() == 1 && cmdLine.m_szPortName[0]) CopyStr(m_szPortName, cmdLine.m_szPortName);
+}
+
 BOOL CMainFrame::StartPRWExe(const char* pszProgramPath, BOOL bPreferences) {
   DebugLogWrite("CMainFrame::StartPRWExe");
   CCommandLine cmdLine;
   cmdLine.m_bSwitchE = bPreferences ? 1 : 0;
-  CopyStr(cmdLine.m_szPrinterName, m_szPrinterName);
-  // The port the spooler reports now: the printer may have moved since start-up.
-  if (cmdLine.FillFromPrinter() == 1) CopyStr(m_szPortName, cmdLine.m_szPortName);
+  FollowPrinterPort(cmdLine);
 
   DebugLogWriteStr("CMainFrame::StartPRWExe : printer name", m_szPrinterName);
   DebugLogWriteStr("CMainFrame::StartPRWExe : port name", m_szPortName);
@@ -63,7 +68,7 @@ BOOL CMainFrame::StartPRWExe(const char* pszProgramPath, BOOL bPreferences) {
   // as it is; named as the application too, it is the exact file started, never a
   // shorter prefix such as C:\Program.exe.
   if (StartExe(szCmdLine, pszProgramPath)) return TRUE;
-  cmdLine.DeleteParamFile(cmdLine.m_szParamFileA);
+  cmdLine.DeleteWrittenParamFile();
   return FALSE;
 }
 
@@ -78,8 +83,7 @@ void CMainFrame::OnAux(UINT nID) {
     return;
 
   CCommandLine cmdLine;
-  CopyStr(cmdLine.m_szPrinterName, m_szPrinterName);
-  if (cmdLine.FillFromPrinter() == 1) CopyStr(m_szPortName, cmdLine.m_szPortName);
+  FollowPrinterPort(cmdLine);
 
   DebugLogWriteStr("CMainFrame::OnAux : printer name", m_szPrinterName);
   DebugLogWriteStr("CMainFrame::OnAux : port name", m_szPortName);

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+class CCommandLine;
 class CMainFrame;
 
 // The frame the window procedure reaches; set by the program entry.
@@ -87,6 +88,8 @@ private:
   // The printer's key: the printer name, or the port name when the printer has none.
   const char* GetLabel() const;
   void OpenStatusWindow(BOOL bPreferences, int nMessage);
+  // Fills cmdLine from the spooler for this printer and takes over the port it reports.
+  void FollowPrinterPort(CCommandLine& cmdLine);
   int AddTrayIcon();
   void RemoveStartupEntry(HKEY hHive);
   void ReleaseMenuItems();

@@ -4,6 +4,7 @@
 #include "support/ResidentHarness.h"
 
 #include "cmdline/CommandLine.h"
+#include "frame/MainFrame.h"
 #include "profile/Contracts.h"
 #include "support/TestEnv.h"
 #include "support/TestFiles.h"
@@ -111,14 +112,44 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
   EXPECT_EQ("OLMAR Printwatch 3", winsim::MessageBoxes()[0].caption);
   EXPECT_NE(nullptr, winsim::MessageBoxes()[0].owner);
 
-  // The program is there but cannot be started: the file made for it is deleted again.
+  // The program is there but cannot be started: the file made for it is deleted again,
+  // by its full path: a file of the same name in the program's folder is not ours.
   testenv::WriteFile(m_driver.statusProgram, "MZ");
   winsim::InjectFault("CreateProcessA", ERROR_ACCESS_DENIED);
+  testenv::WriteFile("C:\\O_P4242.TMP", "not ours");
+  winsim::PushIdleStep([] { winsim::SetTickCount(0x4242); });  // names the file O_P4242.TMP
   Choose(ID_MONITORING_PREFERENCES);
   ASSERT_EQ(2u, winsim::MessageBoxes().size());
   EXPECT_EQ("\nUnable to open Monitoring Preferences window for this printer.", winsim::MessageBoxes()[1].text);
   WIN32_FIND_DATAA data;
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((testenv::TempDir() + "O_P*.TMP").c_str(), &data));
+  EXPECT_EQ("not ours", testenv::ReadFile("C:\\O_P4242.TMP"));
+}
+
+TEST_F(LaunchTest, PooledPrinterWhosePortListIsTooLongKeepsThePortWeHad) {
+  std::string ports = "LPT1:";
+  for (int n = 2; ports.size() < 300; ++n) ports += ",LPT" + std::to_string(n) + ":";
+  winsim::RemovePrinter(Printer());
+  winsim::AddPrinter(Printer(), ports.c_str(), "prw3test");
+  winsim::PushIdleStep([] {
+    winsim::ScriptTrackPopupMenu(winsim::MenuScript().Choose(ID_PRINTER_STATUS));
+    winsim::PostTrayMouseMessage(ResidentWindow(), 0, WM_RBUTTONDOWN);
+  });
+  winsim::PushIdleStep([] {
+    winsim::ScriptTrackPopupMenu(winsim::MenuScript().Choose(920));
+    winsim::PostTrayMouseMessage(ResidentWindow(), 0, WM_RBUTTONDOWN);
+  });
+  std::string portHeld;
+  winsim::PushIdleStep([&] {
+    portHeld = g_pMainFrame->m_szPortName;
+    CloseResident();
+  });
+  EXPECT_EQ(0, RunResident("/P \"" + Printer() + "\" /O \"LPT2:\""));
+  const auto& started = winsim::StartedProcesses();
+  ASSERT_EQ(2u, started.size());
+  EXPECT_NE(std::string::npos, ParamFileOf(started[0]).find("/O \"LPT2:\"\r\n"));
+  EXPECT_NE(std::string::npos, started[1].commandLine.find("/O \"LPT2:\""));
+  EXPECT_EQ("LPT2:", portHeld);
 }
 
 TEST_F(LaunchTest, AuxiliaryProgramsGetTheIdentityAndAMovedPortIsFollowed) {
