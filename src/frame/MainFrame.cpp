@@ -25,12 +25,20 @@ const char* const g_apszMessages[5] = {
 };
 enum { MSG_CAPTION = 0, MSG_NO_MEMORY = 3, MSG_NO_FILE = 4 };
 
+bool IsTrayWindow(HWND hWnd) {
+  char szClass[64] = {0};
+  return GetClassNameA(hWnd, szClass, sizeof(szClass)) && lstrcmpiA(szClass, TRAY_WND_CLASS) == 0;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame() {
   m_szPortName[0] = m_szModelID[0] = m_szPrinterName[0] = m_szDriverName[0] = m_szTargetKey[0] = '\0';
   m_szResDllPath[0] = m_szIniFile[0] = '\0';
   memset(&m_nid, 0, sizeof(m_nid));
+  // A second start's icon change can arrive while start-up still shows a message box,
+  // before the icons are loaded.
+  memset(m_hIcon, 0, sizeof(m_hIcon));
 
   m_nMenuItemCount = AUX_ITEM_COUNT;
   m_pMenuItems = new (std::nothrow) CMenuItem[AUX_ITEM_COUNT];
@@ -132,21 +140,22 @@ int CMainFrame::StartUp() {
 int CMainFrame::CheckInstance() {
   m_hMapFile = nullptr;
   HWND hOther = nullptr;
-  const int nResult = RegisterMonitorWindow(m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY,
-                                            MONITOR_WND_PLACEHOLDER, &hOther, &m_hMapFile);
-  if (nResult == MONITOR_REG_CLAIMED) {
-    SetMonitorWindow(m_szPrinterName, m_szPortName, m_hWnd, MONITOR_KIND_TRAY);
-    return 1;
-  }
-  if (nResult == MONITOR_REG_TAKEN && hOther) {
+  int nResult;
+  {
+    // Held from the claim until our window is stored: a resident starting at the same
+    // moment finds the slot taken, never the placeholder or a free entry it could take.
+    CMonitorTableLock lock;
+    nResult = RegisterMonitorWindow(m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER,
+                                    &hOther, &m_hMapFile);
     // A resident that died without removing itself leaves its handle behind, and the
     // system may have given that handle to another program's window since: that one
     // must not be told to close. Its slot is as good as dead.
-    char szClass[64] = {0};
-    if (!GetClassNameA(hOther, szClass, sizeof(szClass)) || lstrcmpiA(szClass, TRAY_WND_CLASS) != 0) {
-      SetMonitorWindow(m_szPrinterName, m_szPortName, m_hWnd, MONITOR_KIND_TRAY);
-      return 1;
-    }
+    if (nResult == MONITOR_REG_TAKEN && hOther && !IsTrayWindow(hOther)) nResult = MONITOR_REG_CLAIMED;
+    if (nResult == MONITOR_REG_CLAIMED) SetMonitorWindow(m_szPrinterName, m_szPortName, m_hWnd, MONITOR_KIND_TRAY);
+  }
+  if (nResult == MONITOR_REG_CLAIMED) return 1;
+
+  if (nResult == MONITOR_REG_TAKEN && hOther) {
     if (m_bRemove)
       PostMessageA(hOther, WM_CLOSE, 0, 0);
     else
@@ -164,8 +173,10 @@ int CMainFrame::ReadTraySettings() {
   GetTargetKey(m_szPrinterName, m_szPortName, m_szModelID, &nNameKind, szKeyPath);
   if (szKeyPath[0]) CopyStr(m_szTargetKey, szKeyPath);
 
+  // Without a target (none could be made now) the INI file decides; the root of the
+  // user's hive holds no tray settings and would read as switched off.
   CRegKey hKey;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, szKeyPath, 0, KEY_READ, hKey.Receive()) == ERROR_SUCCESS) {
+  if (szKeyPath[0] && RegOpenKeyExA(HKEY_CURRENT_USER, szKeyPath, 0, KEY_READ, hKey.Receive()) == ERROR_SUCCESS) {
     DWORD dwSelected = static_cast<DWORD>(m_nTrayIconSelected);
     if (RegReadRaw4(hKey, TRAY_ICON_SELECTED, &dwSelected)) m_nTrayIconSelected = static_cast<int>(dwSelected);
     DWORD dwEnable = 0;

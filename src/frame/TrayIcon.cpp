@@ -14,11 +14,19 @@ const int TRAY_ADD_ATTEMPTS = 5;
 const DWORD TRAY_ADD_RETRY_MS = 1000;
 
 // The tip holds 63 characters of the first record form; a longer label keeps its start
-// and ends in "..." so it still reads as cut.
+// and ends in "..." so it still reads as cut. The cut never splits a double-byte
+// character: the label is walked from its start, as a trail byte can look like a lead.
 void FitTip(char* pszTip, size_t cbTip, const char* pszLabel) {
   if (CopyStr(pszTip, cbTip, pszLabel)) return;
-  const size_t cchEllipsis = 3;
-  memcpy(pszTip + cbTip - 1 - cchEllipsis, "...", cchEllipsis);
+  const char szEllipsis[] = "...";
+  const size_t cbKept = cbTip - sizeof(szEllipsis);
+  size_t cb = 0;
+  for (;;) {
+    const size_t cbChar = IsDBCSLeadByte(static_cast<BYTE>(pszLabel[cb])) && pszLabel[cb + 1] ? 2 : 1;
+    if (cb + cbChar > cbKept) break;
+    cb += cbChar;
+  }
+  memcpy(pszTip + cb, szEllipsis, sizeof(szEllipsis));
 }
 
 }  // namespace

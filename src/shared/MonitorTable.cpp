@@ -1,14 +1,16 @@
-// Shared monitor table: look-up, addition and removal of keys in the named blocks.
-// Every access maps the block from its start through the entry examined, and releases
-// that view before mapping the next; nothing is held beyond one call.
+// Shared monitor table: look-up, addition and removal of keys in the named blocks, each
+// under the table's mutex. Every access maps the block from its start through the entry
+// examined, and releases that view before mapping the next; nothing is held beyond one
+// call.
 #include "shared/MonitorTable.h"
-
-#include "base/Scoped.h"
 
 #include <cstddef>
 #include <cstring>
 
 namespace {
+
+// Table lock scopes open now in this process.
+int g_nTableLockDepth = 0;
 
 #pragma pack(push, 1)
 struct MapFileEntry {
@@ -223,8 +225,24 @@ void UnregisterIn(HANDLE hMap, LPCSTR szKey, int nKind) {
 
 }  // namespace
 
+CMonitorTableLock::CMonitorTableLock() : m_bOwned(false) {
+  // Inside another scope of this (single-threaded) process nothing is waited for: that
+  // scope holds the mutex, or has already waited for it in vain.
+  if (g_nTableLockDepth++ > 0) return;
+  m_hMutex.Reset(CreateMutexA(nullptr, FALSE, MONITOR_MUTEX_NAME));
+  if (!m_hMutex.IsValid()) return;
+  const DWORD dwWait = WaitForSingleObject(m_hMutex, MONITOR_LOCK_TIMEOUT_MS);
+  m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+}
+
+CMonitorTableLock::~CMonitorTableLock() {
+  --g_nTableLockDepth;
+  if (m_bOwned) ReleaseMutex(m_hMutex);
+}
+
 int RegisterMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind, DWORD hWndValue, HWND* phWndOther,
                           HANDLE* phMapFile) {
+  CMonitorTableLock lock;
   *phWndOther = nullptr;
   *phMapFile = nullptr;
   LPCSTR szKey = szName1[0] ? szName1 : szName2;
@@ -237,6 +255,7 @@ int RegisterMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind, DWORD hWndV
 }
 
 int SetMonitorWindow(LPCSTR szName1, LPCSTR szName2, HWND hWnd, int nKind) {
+  CMonitorTableLock lock;
   LPCSTR szKey = szName1[0] ? szName1 : szName2;
   const int cchKey = lstrlenA(szKey);
   if (cchKey <= MONITOR_NAME_SIZE) return SetIn<MapFileEntry>(MONITOR_MAP_NAME, szKey, hWnd, nKind);
@@ -245,6 +264,7 @@ int SetMonitorWindow(LPCSTR szName1, LPCSTR szName2, HWND hWnd, int nKind) {
 }
 
 void UnregisterMonitorWindow(HANDLE hMapFile, LPCSTR szName1, LPCSTR szName2, int nKind, BOOL bUseName2) {
+  CMonitorTableLock lock;
   LPCSTR szKey = bUseName2 ? szName2 : szName1;
   const int cchKey = lstrlenA(szKey);
   if (cchKey <= MONITOR_NAME_SIZE)

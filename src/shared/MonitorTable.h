@@ -1,7 +1,10 @@
 // Shared monitor table: for each printer key, which window of each kind of monitor
 // program serves it, in two named paging-file blocks shared with the driver's other
-// monitor programs (no lock guards them). The caller owns the mapping handle it gets.
+// monitor programs. Our own operations take a named mutex that other users of the
+// blocks may ignore. The caller owns the mapping handle it gets.
 #pragma once
+
+#include "base/Scoped.h"
 
 #include <windows.h>
 
@@ -27,6 +30,25 @@ const int MONITOR_KIND_TRAY = 3;
 
 // Stored while a resident starts up; IsWindow rejects it, so the slot counts as dead.
 const DWORD MONITOR_WND_PLACEHOLDER = 0xFFFFFFFF;
+
+// The mutex that serialises our table operations, in the blocks' namespace.
+constexpr const char MONITOR_MUTEX_NAME[] = "PrwV3MapFileMutex";
+const DWORD MONITOR_LOCK_TIMEOUT_MS = 5000;
+
+// Holds the table's mutex for one scope. A wait that fails or times out goes on without
+// it, so that a hung peer never blocks a start; an abandoned mutex counts as owned. A
+// scope inside another one (a table operation inside CheckInstance's) waits for nothing.
+class CMonitorTableLock {
+public:
+  CMonitorTableLock();
+  ~CMonitorTableLock();
+  CMonitorTableLock(const CMonitorTableLock&) = delete;
+  CMonitorTableLock& operator=(const CMonitorTableLock&) = delete;
+
+private:
+  CKernelHandle m_hMutex;
+  bool m_bOwned;
+};
 
 // Results of RegisterMonitorWindow.
 const int MONITOR_REG_CLAIMED = 0;   // hWndValue stored (or the table is full)

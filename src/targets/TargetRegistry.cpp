@@ -199,12 +199,8 @@ int CreateTargetKey(LPCSTR szName, LPCSTR szFamilyKey, char* szKeyPath) {
   return 1;
 }
 
-int AddTarget(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int nNameKind, char* szKeyPath) {
-  PurgeStaleTargets();
-  const int nCreated = nNameKind == 1 ? CreateTargetKey(szPortName, REG_VQN_TARGET_KEY, szKeyPath)
-                                      : CreateTargetKey(szPrinterName, REG_VQL_TARGET_KEY, szKeyPath);
-  if (nCreated != 0) return TARGET_NOT_CREATED;
-
+// Lets the printer library fill a new target with the driver's defaults.
+int SetLibraryDefaults(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID) {
   char szDriverName[MAX_PATH] = {0};
   char szPrnDll[MAX_PATH] = {0};
   GetProfileDriverName(szModelID, szDriverName);
@@ -216,6 +212,23 @@ int AddTarget(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int nNa
       ToPrSetRegDefaultValue(GetProcAddress(hLibrary, PR_SET_REG_DEFAULT_VALUE));
   if (!pfnSetDefaults) return TARGET_NO_EXPORT;
   return pfnSetDefaults(szPrinterName, szDriverName, szPortName, szModelID, 0, 0, 0);
+}
+
+int AddTarget(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int nNameKind, char* szKeyPath) {
+  PurgeStaleTargets();
+  const int nCreated = nNameKind == 1 ? CreateTargetKey(szPortName, REG_VQN_TARGET_KEY, szKeyPath)
+                                      : CreateTargetKey(szPrinterName, REG_VQL_TARGET_KEY, szKeyPath);
+  if (nCreated != 0) return TARGET_NOT_CREATED;
+
+  const int nResult = SetLibraryDefaults(szPrinterName, szPortName, szModelID);
+  if (nResult == TARGET_NO_LIBRARY || nResult == TARGET_NO_EXPORT) {
+    // A library that cannot serve now (locked during a driver update, of the other
+    // bitness) must not leave a target without its defaults, which would read as
+    // switched off for good: the next start makes the target afresh.
+    DeleteKeyTree(szKeyPath);
+    szKeyPath[0] = '\0';
+  }
+  return nResult;
 }
 
 }  // namespace

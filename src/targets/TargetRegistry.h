@@ -21,7 +21,9 @@ const int TARGET_NO_FAMILY = 4;
 // Finds or creates the printer's target: by printer name in VQLTarget (*pnNameKind 0),
 // or, when only the port name is given, by port name in VQNTarget (*pnNameKind 1).
 // szKeyPath (MAX_PATH characters) gets the target's path under HKEY_CURRENT_USER when
-// it was found or a new key received its "Name"; otherwise it is left as it was.
+// it was found or a new key received its "Name"; otherwise it is left as it was. A new
+// target whose printer library could not be loaded or lacks its export (4, 5) is
+// deleted again and szKeyPath emptied, so that the next start makes it afresh.
 int GetTargetKey(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int* pnNameKind, char* szKeyPath);
 
 // Looks up the target whose "Name" equals szTargetName without regard to case, in

@@ -2,14 +2,18 @@
 // removes or writes, and that the process ends with exit code 0.
 #include "support/ResidentHarness.h"
 
+#include "frame/MainFrame.h"
 #include "profile/Contracts.h"
-
-#include <shellapi.h>
 #include "shared/MonitorTable.h"
 #include "support/TestEnv.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 #include "winsim/control.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -24,6 +28,16 @@ protected:
     testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
     testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, "gone printer", m_driver.runCommand);
     return "/A \"" + m_driver.paramFile + "\"" + pszTail;
+  }
+  // The window the shared table holds for the printer (null when none), found as a
+  // second resident would find it.
+  HWND TableHolder() {
+    HWND hHolder = nullptr;
+    HANDLE hMap = nullptr;
+    const int nResult = RegisterMonitorWindow(m_driver.printerKey.c_str(), "", MONITOR_KIND_TRAY,
+                                              MONITOR_WND_PLACEHOLDER, &hHolder, &hMap);
+    CloseHandle(hMap);
+    return nResult == MONITOR_REG_TAKEN ? hHolder : nullptr;
   }
   bool GoneEntryKept() {
     return testenv::GetReg(HKEY_CURRENT_USER, kRunKey, "gone printer") != "<missing>" &&
@@ -43,13 +57,7 @@ TEST_F(ResidentStartupTest, RunsWithIconMenuTimerAndTableSlotUntilClosed) {
     EXPECT_EQ(IDI_TRAYICON_0, TrayIconResource());
     for (const winsim::TimerInfo& t : winsim::Timers())
       if (t.hwnd == ResidentWindow() && t.id == DELPRN_TIMER_ID && t.elapse == 2000) ++nTimers;
-    // The table holds this window for the printer.
-    HWND hOther = nullptr;
-    HANDLE hMap = nullptr;
-    EXPECT_EQ(MONITOR_REG_TAKEN, RegisterMonitorWindow(testenv::ExistingPrinter().c_str(), "", MONITOR_KIND_TRAY,
-                                                       MONITOR_WND_PLACEHOLDER, &hOther, &hMap));
-    EXPECT_EQ(ResidentWindow(), hOther);
-    CloseHandle(hMap);
+    EXPECT_EQ(ResidentWindow(), TableHolder());
     EXPECT_EQ(0u, winsim::LoadedModuleCount()) << "the resource library is freed after start-up";
     CloseResident();
   });
@@ -153,12 +161,7 @@ TEST_F(ResidentStartupTest, ForeignWindowLeftInTheTableIsNeitherClosedNorKept) {
   EXPECT_TRUE(IsWindow(hForeign));
 
   winsim::PushIdleStep([&] {
-    HWND hHolder = nullptr;
-    HANDLE hCheck = nullptr;
-    EXPECT_EQ(MONITOR_REG_TAKEN, RegisterMonitorWindow(printer.c_str(), "", MONITOR_KIND_TRAY,
-                                                       MONITOR_WND_PLACEHOLDER, &hHolder, &hCheck));
-    EXPECT_EQ(ResidentWindow(), hHolder) << "the resident took the slot over";
-    CloseHandle(hCheck);
+    EXPECT_EQ(ResidentWindow(), TableHolder()) << "the resident took the slot over";
     CloseResident();
   });
   EXPECT_EQ(0, RunResident(StartupCommandLine()));
@@ -203,6 +206,50 @@ TEST_F(ResidentStartupTest, TrayIconSwitchedOffGivesThePrinterUp) {
     EXPECT_TRUE(winsim::TrayIcons().empty());
     EXPECT_TRUE(winsim::MessageBoxes().empty());
     m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test");
+  }
+}
+
+TEST_F(ResidentStartupTest, PrinterLibraryThatFailsOnceLeavesTheIconOnAndTheNextStartMakesTheTarget) {
+  // No target can be made at all: the INI file's settings serve.
+  winsim::InjectFault("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1);
+  int nIcon = 0;
+  winsim::PushIdleStep([&] {
+    nIcon = TrayIconResource();
+    CloseResident();
+  });
+  EXPECT_EQ(0, RunResident(StartupCommandLine()));
+  EXPECT_EQ(IDI_TRAYICON_0, nIcon);
+
+  // The printer library is locked (a driver update) on the first start only.
+  winsim::InjectFault("LoadLibraryA", ERROR_SHARING_VIOLATION, 1);
+  for (int nStart = 1; nStart <= 2; ++nStart) {
+    nIcon = 0;
+    winsim::PushIdleStep([&] {
+      nIcon = TrayIconResource();
+      CloseResident();
+    });
+    EXPECT_EQ(0, RunResident(StartupCommandLine()));
+    EXPECT_EQ(IDI_TRAYICON_0, nIcon) << "start " << nStart;
+    EXPECT_TRUE(HasRunEntry()) << "start " << nStart;
+  }
+  EXPECT_EQ("1", TrayEnable()) << "the library's defaults in the target made by the second start";
+}
+
+TEST_F(ResidentStartupTest, PeerHoldingTheTableMutexDelaysStartUpOnceAndNeverBlocksIt) {
+  for (winsim::MutexHolder holder : {winsim::MutexHolder::kNone, winsim::MutexHolder::kHung,
+                                     winsim::MutexHolder::kEnded}) {
+    winsim::HoldMutexElsewhere(MONITOR_MUTEX_NAME, holder);
+    const uint64_t start = winsim::ClockNow();
+    uint64_t waited = 0;
+    winsim::PushIdleStep([&] {
+      waited = winsim::ClockNow() - start;
+      EXPECT_EQ(ResidentWindow(), TableHolder());
+      CloseResident();
+    });
+    EXPECT_EQ(0, RunResident(StartupCommandLine()));
+    EXPECT_EQ(holder == winsim::MutexHolder::kHung ? MONITOR_LOCK_TIMEOUT_MS : 0u, waited);
+    EXPECT_EQ(0u, winsim::MutexOwnership(MONITOR_MUTEX_NAME)) << "released on every way out";
+    winsim::HoldMutexElsewhere(MONITOR_MUTEX_NAME, winsim::MutexHolder::kNone);
   }
 }
 
@@ -281,6 +328,36 @@ TEST_F(ResidentStartupTest, ShellRestartTipAndIconChoiceOutOfRange) {
     CloseResident();
   });
   EXPECT_EQ(0, RunResident("/P \"" + longName + "\""));
+
+  // In a double-byte code page the cut keeps whole characters: 29 of them after the "A",
+  // where 60 bytes would split the 30th.
+  winsim::SetAnsiCodePage(932);
+  std::string dbcsName = "A";
+  for (int i = 0; i < 40; ++i) dbcsName += "\x82\xA0";
+  winsim::AddPrinter(dbcsName, "LPT8:", "prw3test");
+  m_driver = testenv::InstallDemoDriver(dbcsName, "prw3test");
+  winsim::PushIdleStep([&] {
+    ASSERT_EQ(1u, winsim::TrayIcons().size());
+    EXPECT_EQ(dbcsName.substr(0, 59) + "...", winsim::TrayIcons()[0].tip);
+    CloseResident();
+  });
+  EXPECT_EQ(0, RunResident("/P \"" + dbcsName + "\""));
+}
+
+TEST_F(ResidentStartupTest, CommandLineTooLongIsRefusedWithALogLine) {
+  EnableDebugLog();
+  EXPECT_EQ(0, RunResident("/P \"" + testenv::ExistingPrinter() + "\" " + std::string(300, ' ')));
+  EXPECT_EQ(nullptr, ResidentWindow());
+  EXPECT_NE(std::string::npos, DebugLogText().find(" : CCommandLine : command line too long\r\n"));
+}
+
+TEST(MainFrame, ConstructionLeavesNoIconHandleUnset) {
+  // A second start's icon change can reach the frame before its icons are loaded.
+  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
+  memset(storage, 0xA5, sizeof(storage));
+  CMainFrame* pFrame = new (storage) CMainFrame;
+  for (HICON hIcon : pFrame->m_hIcon) EXPECT_EQ(nullptr, hIcon);
+  pFrame->~CMainFrame();
 }
 
 }  // namespace

@@ -66,11 +66,17 @@ protected:
 };
 
 TEST_F(TargetRegistryNativeTest, PrinterLibraryFillsEachNewTargetOnceAndItsResultIsHandedBack) {
-  EXPECT_EQ(4, Get("prw3 a"));
+  // A library that cannot serve leaves no target behind, and the next call makes it again.
+  EXPECT_EQ(4, Get("prw3test"));
+  EXPECT_STREQ("", m_path);
+  EXPECT_FALSE(winsim::KeyExists(HKEY_CURRENT_USER, Target(0)));
   RegisterLibrary(false);
-  EXPECT_EQ(5, Get("prw3 b"));
+  EXPECT_EQ(5, Get("prw3test"));
+  EXPECT_STREQ("", m_path);
+  EXPECT_FALSE(winsim::KeyExists(HKEY_CURRENT_USER, Target(0)));
   RegisterLibrary(true);
   EXPECT_EQ(0, Get("prw3test", "CUPS:prw3test"));
+  EXPECT_EQ(Target(0), m_path);
   EXPECT_EQ(0, Get("PRW3TEST"));
   g_libraryResult = 7;
   m_folder.WriteIni("[X1]\r\nPrnDll=PRNLIB.DLL\r\n");
@@ -103,6 +109,7 @@ TEST_F(TargetRegistryNativeTest, KeysThatCannotBeMadeOrNamedGiveOne) {
 }
 
 TEST_F(TargetRegistryNativeTest, OnlyAPrinterTheSpoolerDoesNotKnowIsStale) {
+  RegisterLibrary(true);
   const struct {
     const char* api;
     DWORD error;
@@ -135,6 +142,7 @@ TEST_F(TargetRegistryNativeTest, OnlyAPrinterTheSpoolerDoesNotKnowIsStale) {
 }
 
 TEST_F(TargetRegistryNativeTest, PurgeOpensEachPrinterOnceAndMarksBeforeDeleting) {
+  RegisterLibrary(true);
   for (int i = 0; i < 6; ++i) Seed(i, "prw3 gone");
   Purge();
   EXPECT_EQ(6u, winsim::CallCount("OpenPrinterA"));

@@ -1,7 +1,8 @@
-// Monitored targets on both platforms, in the real registry and spooler. No printer
-// library is installed here, so every new target ends with result 4.
+// Monitored targets on both platforms, in the real registry and spooler, with the demo
+// package's printer library filling each new target.
 #include "targets/TargetRegistry.h"
 
+#include "support/DriverPackage.h"
 #include "support/TestEnv.h"
 #include "support/TestRegistry.h"
 
@@ -28,21 +29,30 @@ void Seed(const std::string& family, int number, const std::string& name) {
 }
 std::string Name(const std::string& path) { return testenv::GetReg(HKEY_CURRENT_USER, path, "Name"); }
 
-// The result, the name kind and the path handed out.
-std::string Get(const std::string& printer, const std::string& port = "") {
-  int nameKind = -1;
-  char path[MAX_PATH] = "";
-  int result = GetTargetKey(printer.c_str(), port.c_str(), "X1", &nameKind, path);
-  return std::to_string(result) + " " + std::to_string(nameKind) + " " + path;
-}
+class TargetRegistry : public testing::Test {
+protected:
+  void SetUp() override { m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test"); }
+  void TearDown() override { testenv::UninstallDemoDriver(); }
 
-TEST(TargetRegistry, FirstTargetIsCreatedThenFoundInAnyLetterCase) {
+  // The result, the name kind and the path handed out.
+  std::string Get(const std::string& printer, const std::string& port = "") {
+    int nameKind = -1;
+    char path[MAX_PATH] = "";
+    int result = GetTargetKey(printer.c_str(), port.c_str(), m_driver.modelID.c_str(), &nameKind, path);
+    return std::to_string(result) + " " + std::to_string(nameKind) + " " + path;
+  }
+
+  testenv::DemoDriver m_driver;
+};
+
+TEST_F(TargetRegistry, FirstTargetIsCreatedThenFoundInAnyLetterCase) {
   const std::string printer = testenv::ExistingPrinter();
   const std::string first = Target(kVQL, 0);
-  EXPECT_EQ("4 0 " + first, Get(printer, "CUPS:" + printer));
+  EXPECT_EQ("0 0 " + first, Get(printer, "CUPS:" + printer));
   EXPECT_EQ(printer, Name(first));
   EXPECT_EQ("0", testenv::GetReg(HKEY_CURRENT_USER, first, "Setting"));
   EXPECT_EQ("10", testenv::GetReg(HKEY_CURRENT_USER, first, "Timer"));
+  EXPECT_EQ("1", testenv::GetReg(HKEY_CURRENT_USER, first, "TrayIconEnable")) << "the library's defaults";
 
   std::string upper = printer;
   for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
@@ -57,15 +67,15 @@ TEST(TargetRegistry, FirstTargetIsCreatedThenFoundInAnyLetterCase) {
   EXPECT_EQ(first, path);
 }
 
-TEST(TargetRegistry, PortNameTargetsLiveInTheirOwnFamilyWhichAloneIsNotPurged) {
+TEST_F(TargetRegistry, PortNameTargetsLiveInTheirOwnFamilyWhichAloneIsNotPurged) {
   Seed(kVQN, 0, "");
-  EXPECT_EQ("4 1 " + Target(kVQN, 1), Get("", "LPT9:"));
+  EXPECT_EQ("0 1 " + Target(kVQN, 1), Get("", "LPT9:"));
   EXPECT_EQ("LPT9:", Name(Target(kVQN, 1)));
   EXPECT_EQ("0 1 " + Target(kVQN, 1), Get("", "lpt9:"));
   EXPECT_TRUE(testenv::RegKeyExists(HKEY_CURRENT_USER, Target(kVQN, 0))) << "no VQLTarget, no purge";
 }
 
-TEST(TargetRegistry, PurgeRemovesStaleNeighboursAndTheNewTargetTakesTheLowestFreeNumber) {
+TEST_F(TargetRegistry, PurgeRemovesStaleNeighboursAndTheNewTargetTakesTheLowestFreeNumber) {
   const std::string printer = testenv::ExistingPrinter();
   Seed(kVQL, 0, printer);
   Seed(kVQL, 1, "prw3 gone one");
@@ -77,7 +87,7 @@ TEST(TargetRegistry, PurgeRemovesStaleNeighboursAndTheNewTargetTakesTheLowestFre
   Seed(kVQN, 0, "");
   Seed(kVQN, 1, "LPT9:");
 
-  EXPECT_EQ("4 0 " + Target(kVQL, 1), Get("prw3 new"));
+  EXPECT_EQ("0 0 " + Target(kVQL, 1), Get("prw3 new"));
   for (int kept : {0, 3}) EXPECT_EQ(printer, Name(Target(kVQL, kept))) << kept;
   for (int gone : {2, 4}) EXPECT_FALSE(testenv::RegKeyExists(HKEY_CURRENT_USER, Target(kVQL, gone))) << gone;
   EXPECT_FALSE(testenv::RegKeyExists(HKEY_CURRENT_USER, Target(kVQN, 0)));
