@@ -10,27 +10,21 @@ namespace {
 
 const DWORD MSIEXEC_TIMEOUT_MS = 60000;
 const char RUN_KEY[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char PACKAGE_KEY[] = "software\\OLMAR";
 
 std::string Msi() { return BinDir() + "\\prw3demo-" PRW3_VERSION "-x64.msi"; }
 
 // msiexec's exit code for the package (/i or /x) with the properties, quiet; -1 when it
 // did not end.
 int Msiexec(const char* option, const std::string& properties = "") {
-  std::string line = std::string("msiexec ") + option + " \"" + Msi() + "\" " + properties + " /qn";
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  CKernelHandle hProcess(pi.hProcess), hThread(pi.hThread);
-  DWORD dwCode = 0;
-  if (WaitForSingleObject(hProcess, MSIEXEC_TIMEOUT_MS) != WAIT_OBJECT_0 || !GetExitCodeProcess(hProcess, &dwCode))
+  CResidentProcess msiexec;  // not the resident: any program started from a command line
+  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + Msi() + "\" " + properties + " /qn"))
     return -1;
-  return static_cast<int>(dwCode);
+  return msiexec.Wait(MSIEXEC_TIMEOUT_MS);
 }
 
-// "major.minor.build.revision" of the file's version resource, and its product name.
-std::string FileVersion(const std::string& path, std::string* product) {
+// The file's version from its version resource ("major.minor.build.revision") and the
+// product it names.
+std::string VersionResource(const std::string& path) {
   DWORD dwHandle = 0;
   std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &dwHandle) + 1);
   VS_FIXEDFILEINFO* pInfo = nullptr;
@@ -40,10 +34,9 @@ std::string FileVersion(const std::string& path, std::string* product) {
       !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) ||
       !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&pszProduct), &cb))
     return "<none>";
-  *product = pszProduct;
   std::ostringstream out;
   out << HIWORD(pInfo->dwFileVersionMS) << '.' << LOWORD(pInfo->dwFileVersionMS) << '.'
-      << HIWORD(pInfo->dwFileVersionLS) << '.' << LOWORD(pInfo->dwFileVersionLS);
+      << HIWORD(pInfo->dwFileVersionLS) << '.' << LOWORD(pInfo->dwFileVersionLS) << ' ' << pszProduct;
   return out.str();
 }
 
@@ -90,9 +83,7 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
 
   for (const char* param : {"RESIDENT_EXE", "STATUS_EXE", "AUX_EXE", "PRN_DLL", "RES_DLL_ENGLISH", "RES_DLL_GERMAN"}) {
     const std::string path = dir + "\\" + testenv::DemoPackageParam(param), manifest = Manifest(path);
-    std::string product;
-    EXPECT_EQ(PRW3_VERSION ".0", FileVersion(path, &product)) << path;
-    EXPECT_EQ("OLMAR Printwatch 3", product) << path;
+    EXPECT_EQ(PRW3_VERSION ".0 OLMAR Printwatch 3", VersionResource(path)) << path;
     const bool program = lstrcmpiA(path.c_str() + path.size() - 4, ".exe") == 0;
     EXPECT_EQ(program, manifest.find("level=\"asInvoker\"") != std::string::npos) << path;
     EXPECT_EQ(program, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos) << path;
@@ -135,7 +126,7 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
   EXPECT_FALSE(IsWindow(hWnd));
   EXPECT_EQ(nullptr, residentctl::TableWindow(printer));
   EXPECT_FALSE(testenv::FileExists(dir.substr(0, dir.rfind('\\')))) << "the install folders";
-  EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, PACKAGE_KEY));
+  EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR"));
   EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, RUN_KEY, printer));
   EXPECT_NE("", TargetKeyOf(printer));
 }
