@@ -1,9 +1,8 @@
-/* The package's own custom actions, for the two text files whose content depends on the
- * installation's properties (the model's INI file, the start-up entry's parameter file).
- * Deferred, they read what to do from CustomActionData, in the ANSI code page the
- * resident reads the files in:
- *   WriteTextFile  the file's path, a line feed, then the file's bytes (written as given);
- *   DeleteFiles    paths, one per line (missing files are no error). */
+/* The package's own deferred custom actions, for the files whose text depends on its
+ * properties (the model's INI file, the start-up entry's parameter file). CustomActionData,
+ * read in the ANSI code page, as the resident reads the files:
+ *   WriteTextFile  the file's path, a line feed, then the file's bytes;
+ *   DeleteFiles    paths, one per line (a missing file is no error). */
 #include <windows.h>
 
 #include <msiquery.h>
