@@ -1,0 +1,214 @@
+# Writes the WiX source of the package (prw3demo.wxs.in filled in) from the same
+# description as the demo's other installation data: driver/install/package.cmake and the
+# templates generate.cmake binds. The installation names become the package's properties.
+#
+#   cmake -DOUT=<wxs> -DWORK_DIR=<scratch> -DVERSION=<x.y.z> -DPRODUCT_NAME=... -DMANUFACTURER=...
+#         -DDEFAULT_DRIVER=... -DPARAM_FILE=<O_P*.TMP> -DRESIDENT=<prw3tray.exe path>
+#         -DPACKAGE_DIR=<build>/driver/package -DACTION_DLL=<custom action library>
+#         -DSOURCE_BASE=<folder wixl runs in> -P wxs.cmake
+# wixl takes a file's source only relative to the folder it runs in.
+cmake_minimum_required(VERSION 3.25)
+foreach(name OUT WORK_DIR VERSION PRODUCT_NAME MANUFACTURER DEFAULT_DRIVER PARAM_FILE RESIDENT PACKAGE_DIR ACTION_DLL
+    SOURCE_BASE)
+  if(NOT DEFINED ${name})
+    message(FATAL_ERROR "${name} is required")
+  endif()
+endforeach()
+set(install_dir "${CMAKE_CURRENT_LIST_DIR}/../driver/install")
+include("${install_dir}/package.cmake")
+
+# Ties every version of the package together; the product code follows the version.
+set(UPGRADE_CODE "81158715-EA44-44F6-AC5E-C80B85B7321C")
+string(UUID PRODUCT_CODE NAMESPACE "${UPGRADE_CODE}" NAME "prw3demo-${VERSION}-x64" TYPE SHA1 UPPER)
+set(SETUP_KEY "software\\OLMAR\\PRW3\\Setup")
+
+# The install folder as the package's own folder property: its part below Program Files
+# becomes the folders of the package, each removed at uninstall once empty.
+if(NOT PRW3_DEMO_INSTALL_DIR MATCHES "^[A-Za-z]:\\\\Program Files\\\\(.+)$")
+  message(FATAL_ERROR "the install folder ${PRW3_DEMO_INSTALL_DIR} is not below Program Files")
+endif()
+set(sub_dir "${CMAKE_MATCH_1}")
+string(REPLACE "\\" ";" folders "${sub_dir}")
+list(POP_BACK folders install_folder)
+set(FOLDERS_OPEN "")
+set(FOLDERS_CLOSE "")
+set(COMPONENT_REFS "")
+set(number 0)
+foreach(folder IN LISTS folders)
+  math(EXPR number "${number} + 1")
+  # Without a key path wixl cannot make the component's GUID: a fixed one per folder.
+  string(UUID guid NAMESPACE "${UPGRADE_CODE}" NAME "folder ${number} ${folder}" TYPE SHA1 UPPER)
+  string(APPEND FOLDERS_OPEN "<Directory Id=\"Folder${number}\" Name=\"${folder}\">\n"
+    "<Component Id=\"Folder${number}\" Guid=\"${guid}\" Win64=\"yes\"><RemoveFolder Id=\"RemoveFolder${number}\" On=\"uninstall\"/></Component>\n")
+  string(PREPEND FOLDERS_CLOSE "</Directory>\n")
+  string(APPEND COMPONENT_REFS "<ComponentRef Id=\"Folder${number}\"/>\n")
+endforeach()
+string(APPEND FOLDERS_OPEN "<Directory Id=\"InstallFolder\" Name=\"${install_folder}\">")
+string(PREPEND FOLDERS_CLOSE "</Directory>\n")
+
+# One component per program or library, the file named as the description names it.
+set(resident_source "${RESIDENT}")
+set(RESIDENT "${PRW3_DEMO_RESIDENT_EXE}")
+set(FILE_COMPONENTS "")
+foreach(name RESIDENT_EXE STATUS_EXE AUX_EXE PRN_DLL RES_DLL_ENGLISH RES_DLL_GERMAN)
+  set(file "${PRW3_DEMO_${name}}")
+  set(source "${PACKAGE_DIR}/${file}")
+  if(name STREQUAL "RESIDENT_EXE")
+    set(source "${resident_source}")
+  endif()
+  file(RELATIVE_PATH source "${SOURCE_BASE}" "${source}")
+  string(APPEND FILE_COMPONENTS "<Component Id=\"${file}\" Guid=\"*\" Win64=\"yes\">"
+    "<File Id=\"${file}\" Name=\"${file}\" Source=\"${source}\" KeyPath=\"yes\"/></Component>\n")
+  string(APPEND COMPONENT_REFS "<ComponentRef Id=\"${file}\"/>\n")
+endforeach()
+
+# The templates with the package parameters bound; the install folder and the
+# installation names stay placeholders, bound below to the package's properties.
+file(REMOVE_RECURSE "${WORK_DIR}")
+execute_process(COMMAND "${CMAKE_COMMAND}" "-DOUT_DIR=${WORK_DIR}" "-DINSTALL_DIR=@INSTALL_DIR@"
+  "-DPARAM_FILE=${PARAM_FILE}" -P "${install_dir}/generate.cmake" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "generate.cmake failed")
+endif()
+
+# A character no template holds, to park text in while replacing around it.
+string(ASCII 1 parked)
+
+# Text for a formatted column of Windows Installer: the template's own brackets and
+# braces as literals, the placeholders as properties ([!file] is a file's short path).
+function(msi_text out text)
+  string(REPLACE "[" "${parked}" text "${text}")
+  string(REPLACE "]" "[\\]]" text "${text}")
+  string(REPLACE "${parked}" "[\\[]" text "${text}")
+  string(REPLACE "{" "[\\{]" text "${text}")
+  string(REPLACE "}" "[\\}]" text "${text}")
+  string(REPLACE "@INSTALL_DIR@" "[ProgramFiles64Folder]${sub_dir}" text "${text}")
+  string(REPLACE "@DRIVER_NAME@" "[DRIVER]" text "${text}")
+  string(REPLACE "@PRINTER_NAME@" "[PRINTER]" text "${text}")
+  string(REPLACE "@PRINTER_KEY@" "[PRINTER]" text "${text}")
+  string(REPLACE "@PORT_NAME@" "[PORT]" text "${text}")
+  string(REPLACE "@RESIDENT_PATH@" "[!${PRW3_DEMO_RESIDENT_EXE}]" text "${text}")
+  if(text MATCHES "@[A-Z_]+@")
+    message(FATAL_ERROR "no package property for ${CMAKE_MATCH_0}")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(xml_attr out text)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  string(REPLACE "\"" "&quot;" text "${text}")
+  string(REPLACE "\r" "&#13;" text "${text}")
+  string(REPLACE "\n" "&#10;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# A .reg file's lines as a list: one line per element, line ends dropped.
+function(read_reg_lines out file)
+  file(READ "${WORK_DIR}/${file}" text)
+  if(text MATCHES ";")
+    message(FATAL_ERROR "${file}: a semicolon cannot be carried over")
+  endif()
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# The start-up entry of the .reg (in the user's Run key) is the machine's here: the
+# package installs for every user.
+set(run_key "software\\Microsoft\\Windows\\CurrentVersion\\Run")
+function(reg_key out root_and_key)
+  if(NOT root_and_key MATCHES "^(HKEY_LOCAL_MACHINE|HKEY_CURRENT_USER)\\\\(.+)$")
+    message(FATAL_ERROR "unsupported key ${root_and_key}")
+  endif()
+  if(CMAKE_MATCH_1 STREQUAL "HKEY_CURRENT_USER" AND NOT CMAKE_MATCH_2 STREQUAL run_key)
+    message(FATAL_ERROR "a per-machine package writes no per-user key: ${root_and_key}")
+  endif()
+  set(${out} "${CMAKE_MATCH_2}" PARENT_SCOPE)
+endfunction()
+
+function(registry_value out key name value)
+  msi_text(key "${key}")
+  msi_text(name "${name}")
+  msi_text(value "${value}")
+  xml_attr(key "${key}")
+  xml_attr(name "${name}")
+  xml_attr(value "${value}")
+  set(${out} "<RegistryValue Root=\"HKLM\" Key=\"${key}\" Name=\"${name}\" Value=\"${value}\" Type=\"string\"/>\n" PARENT_SCOPE)
+endfunction()
+
+# prw3demo.reg: every string value, in the start-up entry's component or the driver's.
+set(DRIVER_KEYS "")
+set(STARTUP_ENTRY "")
+set(written "")
+read_reg_lines(lines prw3demo.reg)
+set(key "")
+foreach(line IN LISTS lines)
+  if(line STREQUAL "" OR line STREQUAL "REGEDIT4")
+    continue()
+  elseif(line MATCHES "^\\[(.+)\\]$")
+    reg_key(key "${CMAKE_MATCH_1}")
+  elseif(key AND line MATCHES "^\"(([^\"\\\\]|\\\\.)*)\"=\"(([^\"\\\\]|\\\\.)*)\"$")
+    set(name "${CMAKE_MATCH_1}")
+    set(value "${CMAKE_MATCH_3}")
+    foreach(var name value)
+      string(REPLACE "\\\\" "${parked}" ${var} "${${var}}")
+      string(REPLACE "\\\"" "\"" ${var} "${${var}}")
+      string(REPLACE "${parked}" "\\" ${var} "${${var}}")
+    endforeach()
+    registry_value(element "${key}" "${name}" "${value}")
+    if(key STREQUAL run_key)
+      string(APPEND STARTUP_ENTRY "${element}")
+    else()
+      string(APPEND DRIVER_KEYS "${element}")
+    endif()
+    list(APPEND written "${key}\\${name}")
+  else()
+    message(FATAL_ERROR "prw3demo.reg: cannot carry over: ${line}")
+  endif()
+endforeach()
+
+# prw3demo-uninstall.reg: keys removed whole (with what the resident wrote back into
+# them) when the package goes; the values it removes are the package's own anyway.
+read_reg_lines(lines prw3demo-uninstall.reg)
+set(key "")
+foreach(line IN LISTS lines)
+  if(line STREQUAL "" OR line STREQUAL "REGEDIT4")
+    continue()
+  elseif(line MATCHES "^\\[-(.+)\\]$")
+    reg_key(removed "${CMAKE_MATCH_1}")
+    registry_value(element "${removed}" "-" "")
+    string(APPEND DRIVER_KEYS "${element}")
+  elseif(line MATCHES "^\\[(.+)\\]$")
+    reg_key(key "${CMAKE_MATCH_1}")
+  elseif(key AND line MATCHES "^\"(.+)\"=-$")
+    if(NOT "${key}\\${CMAKE_MATCH_1}" IN_LIST written)
+      message(FATAL_ERROR "prw3demo-uninstall.reg removes ${key}\\${CMAKE_MATCH_1}, which the package does not write")
+    endif()
+  else()
+    message(FATAL_ERROR "prw3demo-uninstall.reg: cannot carry over: ${line}")
+  endif()
+endforeach()
+
+# The text files: path, line feed, content, as the custom action reads them.
+set(folder "[InstallFolder]")
+foreach(kind INI PARAM)
+  set(file "${PRW3_DEMO_INI_FILE}")
+  if(kind STREQUAL "PARAM")
+    set(file "${PARAM_FILE}")
+  endif()
+  # file(READ) drops carriage returns: the lines get their Windows ends back.
+  file(READ "${WORK_DIR}/${file}" text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  msi_text(text "${text}")
+  xml_attr(${kind}_DATA "${folder}${file}\n${text}")
+  list(APPEND text_files "${folder}${file}")
+endforeach()
+string(REPLACE ";" "\n" text_files "${text_files}")
+xml_attr(TEXT_FILES "${text_files}")
+file(RELATIVE_PATH ACTION_DLL "${SOURCE_BASE}" "${ACTION_DLL}")
+xml_attr(DEFAULT_DRIVER "${DEFAULT_DRIVER}")
+xml_attr(PRODUCT_NAME "${PRODUCT_NAME}")
+
+configure_file("${CMAKE_CURRENT_LIST_DIR}/prw3demo.wxs.in" "${OUT}" @ONLY)
