@@ -1,2 +1,0 @@
-// Symbolic ids of the test resources.
-#define TESTRES_INNER_ID 950
