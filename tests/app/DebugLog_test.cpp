@@ -1,13 +1,11 @@
-// The debug log on both platforms: its registry switch, its line formats, and a file
-// deleted between two lines.
+// The debug log on both platforms: its registry switch, and a file deleted between two
+// lines.
 #include "app/DebugLog.h"
 
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 
 #include <gtest/gtest.h>
-
-#include <regex>
 
 namespace {
 
@@ -34,25 +32,18 @@ TEST(DebugLog, SwitchValueDecidesWhetherTheLogIsOn) {
   EXPECT_EQ(0, DebugLogWrite("x"));
 }
 
-TEST(DebugLog, LinesCarryTheTickAndTheirFieldsAndADeletedFileIsMadeAgain) {
+TEST(DebugLog, NullArgumentsWriteNothingAndADeletedFileIsMadeAgain) {
   const std::string path = testenv::TempDir() + "prw3-debuglog-test.log";
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, kKey, "O_PIC", 1);
   ASSERT_EQ(1, DebugLogInit(path.c_str(), "O_PIC"));
   EXPECT_EQ(1, DebugLogWrite("gone"));
   testenv::RemoveFile(path);
-  EXPECT_EQ(1, DebugLogWrite("***** LOG START ******"));
-  EXPECT_EQ(1, DebugLogWriteStr("lpszCmdLine", "/P \"a\""));
-  EXPECT_EQ(1, DebugLogWriteInt("MainFrame.StartUp() : Result", -1));
   EXPECT_EQ(0, DebugLogWrite(nullptr) + DebugLogWriteStr(nullptr, "x") + DebugLogWriteStr("x", nullptr) +
                    DebugLogWriteInt(nullptr, 1));
+  EXPECT_EQ(1, DebugLogWriteStr("lpszCmdLine", "/P \"a\""));
   EXPECT_EQ(1, DebugLogClose());
-  // The tick right-aligned in ten columns, " : " before every field, CR LF at the end.
-  const std::string tick = " *-?[0-9]{1,10}";
-  const std::regex expected("^" + tick + " : \\*\\*\\*\\*\\* LOG START \\*\\*\\*\\*\\*\\*\r\n" + tick +
-                            " : lpszCmdLine : /P \"a\"\r\n" + tick + " : MainFrame.StartUp\\(\\) : Result : -1\r\n$");
   const std::string bytes = testenv::ReadFile(path);
-  EXPECT_TRUE(std::regex_match(bytes, expected)) << bytes;
-  EXPECT_EQ(10u, bytes.find(" : ")) << bytes;
+  EXPECT_EQ(" : lpszCmdLine : /P \"a\"\r\n", bytes.substr(10)) << bytes;
   DebugLogInit("", "O_PIC");
   testenv::RemoveFile(path);
 }

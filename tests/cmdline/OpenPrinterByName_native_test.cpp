@@ -12,19 +12,19 @@
 namespace {
 
 TEST(OpenPrinterByName, WideCallOnlyOnTheNtFamilyAfterAFailedAnsiCallAndAGoodConversion) {
+  // The ANSI call fails with ERROR_INVALID_PRINTER_NAME in every row but the last.
   const struct {
     DWORD platform;
-    const char* failing;  // with the ANSI call failing with ERROR_INVALID_PRINTER_NAME
-    DWORD conversionError;
+    const char* failing;
+    DWORD conversionError, error;
     BOOL opened;
-    DWORD error;
     unsigned wideCalls;
   } cases[] = {
-      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", 0, TRUE, 0, 1},
-      {VER_PLATFORM_WIN32_WINDOWS, "OpenPrinterA", 0, FALSE, ERROR_INVALID_PRINTER_NAME, 0},
-      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_NO_UNICODE_TRANSLATION, FALSE, ERROR_INVALID_PRINTER_NAME, 0},
-      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_INSUFFICIENT_BUFFER, FALSE, ERROR_INVALID_PRINTER_NAME, 0},
-      {VER_PLATFORM_WIN32_NT, "none", 0, TRUE, 0, 0},
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", 0, 0, TRUE, 1},
+      {VER_PLATFORM_WIN32_WINDOWS, "OpenPrinterA", 0, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_NO_UNICODE_TRANSLATION, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "none", 0, 0, TRUE, 0},
   };
   for (const auto& c : cases) {
     winsim::ClearFaults();
@@ -36,9 +36,7 @@ TEST(OpenPrinterByName, WideCallOnlyOnTheNtFamilyAfterAFailedAnsiCallAndAGoodCon
     HANDLE h = nullptr;
     SetLastError(0xdeadbeef);
     EXPECT_EQ(c.opened, OpenPrinterByName(&name[0], &h, nullptr)) << c.platform << " " << c.conversionError;
-    if (!c.opened) {
-      EXPECT_EQ(c.error, GetLastError()) << c.platform << " " << c.conversionError;
-    }
+    EXPECT_EQ(c.error, c.opened ? 0 : GetLastError()) << c.platform << " " << c.conversionError;
     EXPECT_EQ(c.wideCalls, winsim::CallCount("OpenPrinterW") - wideBefore) << c.platform << " " << c.conversionError;
     if (c.opened) ClosePrinter(h);
     EXPECT_EQ(0u, winsim::OpenPrinterCount());
