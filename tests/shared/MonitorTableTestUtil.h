@@ -60,9 +60,10 @@ public:
   DWORD Kind3(int i) const { return Dword(i, m_layout.offKind3); }
   // "name reserved kind12 kind0 kind3", the numbers in hex.
   std::string Show(int i) const {
+    const unsigned slots[] = {Dword(i, m_layout.offKind12), Dword(i, m_layout.offKind0), Kind3(i)};
     char sz[64];
     snprintf(sz, sizeof(sz), " %X %X %X %X", Entry(i)[m_layout.offReserved] | Entry(i)[m_layout.offReserved + 1] << 8,
-             Dword(i, m_layout.offKind12), Dword(i, m_layout.offKind0), Kind3(i));
+             slots[0], slots[1], slots[2]);
     return Name(i) + sz;
   }
   void SetDword(int i, int offset, DWORD v) { memcpy(Entry(i) + offset, &v, sizeof(v)); }
