@@ -8,41 +8,34 @@
 
 namespace {
 
-const char kRun[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class DeleteStartupRegTest : public testing::Test {
-protected:
-  void Set(const std::string& name, const std::string& data) {
-    testenv::SetRegString(HKEY_CURRENT_USER, kRun, name, data);
-    m_names.push_back(name);
-  }
-  bool Has(const std::string& name) { return testenv::GetReg(HKEY_CURRENT_USER, kRun, name) != "<missing>"; }
-  void TearDown() override {
-    for (const std::string& name : m_names) testenv::DeleteRegValue(HKEY_CURRENT_USER, kRun, name);
-  }
-  std::vector<std::string> m_names;
-};
-
-TEST_F(DeleteStartupRegTest, ByNameOrByTheFirstValueNamingTheParameterFile) {
-  Set("prw3 Office Printer", "C:\\PRW3\\prw3tray.exe /A \"C:\\PRW3\\O_P1A.TMP\"");
-  Set("prw3 Other Printer", "C:\\PRW3\\prw3tray.exe /A \"C:\\PRW3\\O_P2B.TMP\"");
-  DeleteStartupReg("PRW3 office printer", "C:\\PRW3\\O_P2B.TMP");
-  EXPECT_FALSE(Has("prw3 Office Printer")) << "the value named after the printer, in any letter case";
-  EXPECT_TRUE(Has("prw3 Other Printer")) << "the file name is not looked at when the printer has a name";
-
-  // No printer name: the first value whose data holds the file name, and only that one.
-  Set("prw3 Port 1", "C:\\PRW3\\prw3tray.exe /A \"C:\\PRW3\\O_P3C.TMP\"");
-  Set("prw3 Port 2", "C:\\PRW3\\prw3tray.exe /A \"C:\\PRW3\\O_P3C.TMP\"");
-  Set("prw3 Long", std::string(300, 'x') + "O_P3C.TMP");
+TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFile) {
+  const char kRun[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::string run = "C:\\PRW3\\prw3tray.exe /A \"C:\\PRW3\\";
+  // Created first and first by name, so it comes first in either enumeration order:
+  // data beyond 260 bytes cannot be read and is passed over.
+  const std::pair<std::string, std::string> values[] = {
+      {"prw3 A long", std::string(300, 'x') + "O_P3C.TMP"},
+      {"prw3 B port", std::string(250, 'y') + "O_P3C.TMP"},  // 259 characters: fills the buffer
+      {"prw3 C port", run + "O_P3C.TMP\""},
+      {"prw3 D Office", run + "O_P1A.TMP\""},
+      {"prw3 E Other", run + "O_P2B.TMP\""}};
+  for (const auto& v : values) testenv::SetRegString(HKEY_CURRENT_USER, kRun, v.first, v.second);
+  auto remaining = [&]() {
+    std::string names;
+    for (const auto& v : values)
+      if (testenv::GetReg(HKEY_CURRENT_USER, kRun, v.first) != "<missing>") names += v.first.substr(5, 1);
+    return names;
+  };
+  DeleteStartupReg("PRW3 d OFFICE", "C:\\PRW3\\O_P2B.TMP");
+  EXPECT_EQ("ABCE", remaining()) << "by name in any letter case; the file is not looked at";
   DeleteStartupReg("", "O_P3C.TMP");
-  EXPECT_NE(Has("prw3 Port 1"), Has("prw3 Port 2"));
-  EXPECT_TRUE(Has("prw3 Long")) << "data beyond 260 bytes cannot be read and is passed over";
-  EXPECT_TRUE(Has("prw3 Other Printer"));
-
+  EXPECT_EQ("ACE", remaining());
   // The search is case-sensitive; with no name and no file nothing is deleted.
   DeleteStartupReg("", "o_p2b.tmp");
   DeleteStartupReg("", "");
-  EXPECT_TRUE(Has("prw3 Other Printer"));
+  DeleteStartupReg(nullptr, nullptr);
+  EXPECT_EQ("ACE", remaining());
+  for (const auto& v : values) testenv::DeleteRegValue(HKEY_CURRENT_USER, kRun, v.first);
 }
 
 }  // namespace

@@ -10,165 +10,111 @@
 
 namespace {
 
-class CommandLineTest : public testing::Test {
-protected:
-  void TearDown() override {
-    for (const std::string& path : m_files) testenv::RemoveFile(path);
-  }
-  // A file in the temporary folder; returns its full path.
-  std::string TempFile(const std::string& name, const std::string& bytes) {
-    std::string path = testenv::TempDir() + name;
-    testenv::WriteFile(path, bytes);
-    m_files.push_back(path);
-    return path;
-  }
+// A file in the temporary folder; returns its full path.
+std::string TempFile(const std::string& name, const std::string& bytes) {
+  testenv::WriteFile(testenv::TempDir() + name, bytes);
+  return testenv::TempDir() + name;
+}
 
-  std::vector<std::string> m_files;
-};
-
-TEST_F(CommandLineTest, SwitchesSetMembersAndFlagsInAnyLetterCase) {
-  CCommandLine empty("");
-  EXPECT_STREQ("", empty.m_szPrinterName);
-  EXPECT_EQ(0, empty.m_bRemove + empty.m_bInstall + empty.m_bSwitchBE);
-  EXPECT_EQ(1, empty.Parse());
-
+TEST(CommandLine, SwitchesSetMembersInAnyLetterCaseAndBeNeedsAllFourCompanions) {
   CCommandLine cl("/r /I /s /E /U /C /j \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\" "
                   "/P \"P1\" /D \"Drv\" /O \"LPT1:\" /M \"M1\" /Q \"ignored\"");
-  EXPECT_EQ(1, cl.m_bRemove);
-  EXPECT_EQ(1, cl.m_bInstall);
-  EXPECT_EQ(1, cl.m_bSwitchS);
-  EXPECT_EQ(1, cl.m_bSwitchE);
-  EXPECT_EQ(1, cl.m_bSwitchU);
-  EXPECT_EQ(1, cl.m_bSwitchC);
-  EXPECT_STREQ("J", cl.m_szSwitchJ);
-  EXPECT_EQ(1, cl.m_bSwitchBE) << "all four companions given";
-  EXPECT_STREQ("N", cl.m_szSwitchBN);
-  EXPECT_STREQ("V", cl.m_szSwitchVQM);
-  EXPECT_STREQ("P1", cl.m_szPrinterName);
-  EXPECT_STREQ("Drv", cl.m_szDriverName);
-  EXPECT_STREQ("LPT1:", cl.m_szPortName);
-  EXPECT_STREQ("M1", cl.m_szModelID);
-
-  CCommandLine noBI("/BE /BH \"H\" /BU \"U\" /BD \"D\"");
-  EXPECT_EQ(0, noBI.m_bSwitchBE);
-  CCommandLine emptyBI("/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\"");
-  EXPECT_EQ(0, emptyBI.m_bSwitchBE);
+  EXPECT_EQ(6, cl.m_bRemove + cl.m_bInstall + cl.m_bSwitchS + cl.m_bSwitchE + cl.m_bSwitchU + cl.m_bSwitchC);
+  EXPECT_EQ(1, cl.m_bSwitchBE);
+  EXPECT_EQ("J N V P1 Drv LPT1: M1", std::string(cl.m_szSwitchJ) + " " + cl.m_szSwitchBN + " " + cl.m_szSwitchVQM +
+                                         " " + cl.m_szPrinterName + " " + cl.m_szDriverName + " " + cl.m_szPortName +
+                                         " " + cl.m_szModelID);
+  for (const char* partial : {"/BE /BH \"H\" /BU \"U\" /BD \"D\"", "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
+    EXPECT_EQ(0, CCommandLine(partial).m_bSwitchBE) << partial;
 }
 
-TEST_F(CommandLineTest, ParamFileNamedByAIsReadAndKeptAndFNamedBesideItIsLeftAlone) {
-  std::string a = TempFile("prw3-a.tmp", "/P \"fromA\"\n/M \"MA\"\n");
-  std::string f = TempFile("prw3-f.tmp", "/P \"fromF\"\n");
-  CCommandLine cl(("/F \"" + f + "\" /A \"" + a + "\"").c_str());
-  EXPECT_STREQ("fromA", cl.m_szPrinterName);
-  EXPECT_STREQ("MA", cl.m_szModelID);
-  EXPECT_STREQ(a.c_str(), cl.m_szParamFileF);
-  EXPECT_STREQ("", cl.m_szParamFileA);
-  EXPECT_TRUE(testenv::FileExists(a));
-  EXPECT_TRUE(testenv::FileExists(f));
-}
+TEST(CommandLine, ParamFilesNamedByAAreKeptAndByFAreFoundInTheTempFolderAndDeleted) {
+  // /a wins over /f beside it, and its file stays; both in lower case.
+  const std::string a = TempFile("prw3-a.tmp", "/P \"fromA\"\n/M \"MA\"\n");
+  const std::string f = TempFile("prw3-f.tmp", "/P \"fromF\"\n");
+  CCommandLine both(("/f \"" + f + "\" /a \"" + a + "\"").c_str());
+  EXPECT_STREQ("fromA", both.m_szPrinterName);
+  EXPECT_STREQ("MA", both.m_szModelID);
+  EXPECT_STREQ(a.c_str(), both.m_szParamFileF);
+  EXPECT_TRUE(testenv::FileExists(a) && testenv::FileExists(f));
 
-TEST_F(CommandLineTest, ParamFileNamedByFIsFoundInTheTempFolderReadAndDeleted) {
-  std::string path = TempFile("O_PTEST1.TMP", "/P \"fromFile\"\r\n/I\r\n");
-  CCommandLine cl("/P \"fromCommandLine\" /F \"O_PTEST1.TMP\"");
-  EXPECT_STREQ("fromFile", cl.m_szPrinterName) << "a file's value overrides the command line's";
-  EXPECT_EQ(1, cl.m_bInstall);
-  EXPECT_FALSE(testenv::FileExists(path));
+  // A bare name after /f is looked for in the temporary folder; its values override.
+  testenv::RemoveFile(f);
+  TempFile("O_PTEST1.TMP", "/P \"fromFile\"\r\n/I\r\n");
+  CCommandLine byF("/P \"fromCommandLine\" /f \"O_PTEST1.TMP\"");
+  EXPECT_STREQ("fromFile", byF.m_szPrinterName);
+  EXPECT_EQ(1, byF.m_bInstall);
+  EXPECT_FALSE(testenv::FileExists(testenv::TempDir() + "O_PTEST1.TMP"));
+  EXPECT_STREQ("cmd", CCommandLine("/P \"cmd\" /F \"O_PNONE.TMP\"").m_szPrinterName) << "a missing file";
 
-  // A file that cannot be found leaves the command line's identity.
-  CCommandLine missing("/P \"cmd\" /F \"O_PNONE.TMP\"");
-  EXPECT_STREQ("cmd", missing.m_szPrinterName);
-}
-
-TEST_F(CommandLineTest, ParamFileLinesAndTheirOddities) {
-  std::string path = TempFile("prw3-lines.tmp",
-                              "/P \"a \"quoted\" /name\"\r\n"  // value cut at the line's last quote
-                              "no switch here\n"
-                              "/O LPT9:\n"                     // string switch without a quoted value: ignored
-                              "/F \"other.tmp\"\n"             // never a switch of a file
-                              "/A \"recorded.tmp\"\n"          // recorded, not read
-                              "/BE\n/BH \"h\"\n/BU \"u\"\n/BD \"d\"\n/BI \"i\"\n"
-                              "/J7 \"digits after a name are ignored\"\n"
-                              "/M \"last line without line end\"");
-  CCommandLine cl(("/O \"LPT1:\" /A \"" + path + "\"").c_str());
+  const std::string lines = TempFile("prw3-lines.tmp",
+                                     "/P \"a \"quoted\" /name\"\r\n"  // value cut at the line's last quote
+                                     "no switch here\n"
+                                     "/O LPT9:\n"                     // no quoted value: ignored
+                                     "/F \"other.tmp\"\n"             // never a switch of a file
+                                     "/A \"recorded.tmp\"\n"          // recorded, not read
+                                     "/BE\n/BH \"h\"\n/BU \"u\"\n/BD \"d\"\n/BI \"i\"\n"
+                                     "/J9 \"digits end a name\"\n"
+                                     "/" + std::string(100, 'P') + " \"a name too long\"\n"
+                                     "/D0 \"last line without line end\"");
+  CCommandLine cl(("/O \"LPT1:\" /A \"" + lines + "\"").c_str());
   EXPECT_STREQ("a \"quoted\" /name", cl.m_szPrinterName);
   EXPECT_STREQ("LPT1:", cl.m_szPortName);
   EXPECT_STREQ("recorded.tmp", cl.m_szParamFileA);
-  EXPECT_STREQ(path.c_str(), cl.m_szParamFileF);
+  EXPECT_STREQ(lines.c_str(), cl.m_szParamFileF);
   EXPECT_EQ(1, cl.m_bSwitchBE);
-  EXPECT_STREQ("digits after a name are ignored", cl.m_szSwitchJ);
-  EXPECT_STREQ("last line without line end", cl.m_szModelID);
+  EXPECT_STREQ("digits end a name", cl.m_szSwitchJ);
+  EXPECT_STREQ("last line without line end", cl.m_szDriverName);
+  for (const std::string& path : {a, lines}) testenv::RemoveFile(path);
 }
 
-TEST_F(CommandLineTest, InputBeyondTheFixedFieldsIsRefusedWithoutOverrun) {
+TEST(CommandLine, InputBeyondTheFixedFieldsIsRefusedWithoutOverrun) {
   // 259 characters fit the tokenizer; 260 do not, and the whole text is refused.
-  std::string name259(259 - 5, 'n');
-  CCommandLine fits(("/M \"" + name259 + "\"").c_str());
-  EXPECT_EQ(name259, fits.m_szModelID);
-  CCommandLine tooLong(("/M \"" + name259 + "x\"").c_str());
-  EXPECT_STREQ("", tooLong.m_szModelID);
-
-  // In a file: a 259-character value is taken, a 260-character one is refused, and a
-  // line far beyond the line buffer arrives in pieces that set nothing.
-  std::string value259(259, 'v');
-  std::string path = TempFile("prw3-long.tmp", "/M \"" + value259 + "\"\n/J \"" + value259 + "w\"\n/D \"" +
-                                                   std::string(5000, 'd') + "\"\n/" + std::string(100, 'P') +
-                                                   " \"long name\"\n");
+  const std::string name254(254, 'n'), value259(259, 'v');
+  EXPECT_EQ(name254, CCommandLine(("/M \"" + name254 + "\"").c_str()).m_szModelID);
+  EXPECT_STREQ("", CCommandLine(("/M \"" + name254 + "x\"").c_str()).m_szModelID);
+  // In a file a 259-character value is taken, a 260-character one is refused, and a line
+  // far beyond the line buffer arrives in pieces that set nothing.
+  const std::string path = TempFile("prw3-long.tmp", "/M \"" + value259 + "\"\n/J \"" + value259 + "w\"\n/D \"" +
+                                                         std::string(5000, 'd') + "\"\n");
   CCommandLine file(("/J \"cmd\" /A \"" + path + "\"").c_str());
   EXPECT_EQ(value259, file.m_szModelID);
   EXPECT_STREQ("cmd", file.m_szSwitchJ);
   EXPECT_STREQ("", file.m_szDriverName);
-  EXPECT_STREQ("", file.m_szPrinterName);
-
-  // A parameter-file name whose joined temporary path does not fit is not tried.
-  CCommandLine cl;
-  EXPECT_FALSE(cl.DeleteParamFile(std::string(300, 'f').c_str()));
+  testenv::RemoveFile(path);
 }
 
-TEST_F(CommandLineTest, SpoolerFillsOnlyTheNamesNoSwitchGave) {
+TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
   const std::string printer = testenv::ExistingPrinter();
-  CCommandLine filled(("/P \"" + printer + "\"").c_str());
-  EXPECT_STREQ(printer.c_str(), filled.m_szDriverName);
-  EXPECT_STREQ(("CUPS:" + printer).c_str(), filled.m_szPortName);
-  EXPECT_EQ(0u, filled.m_nPrinterError);
-
-  CCommandLine kept(("/P \"" + printer + "\" /D \"MyDriver\" /O \"LPT9:\"").c_str());
-  EXPECT_STREQ("MyDriver", kept.m_szDriverName);
-  EXPECT_STREQ("LPT9:", kept.m_szPortName);
+  const std::string p = "/P \"" + printer + "\"";
+  CCommandLine filled(p.c_str());
+  EXPECT_EQ(printer + " CUPS:" + printer + " ", std::string(filled.m_szDriverName) + " " + filled.m_szPortName + " " +
+                                                   filled.m_szModelID);
+  CCommandLine kept((p + " /D \"MyDriver\" /O \"LPT9:\"").c_str());
+  EXPECT_EQ("MyDriver LPT9:", std::string(kept.m_szDriverName) + " " + kept.m_szPortName);
   EXPECT_EQ(TRUE, kept.FillFromPrinter());
-
   CCommandLine missing("/P \"prw3 no such printer\"");
   EXPECT_EQ(FALSE, missing.FillFromPrinter());
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), missing.m_nPrinterError);
-  EXPECT_STREQ("", missing.m_szPortName);
+
+  const std::string key = "software\\OLMAR\\PRW3\\Driver\\" + printer;
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, key, "ModelID", "PRW3DEMO");
+  EXPECT_STREQ("PRW3DEMO", CCommandLine(p.c_str()).m_szModelID);
+  EXPECT_STREQ("M9", CCommandLine((p + " /M \"M9\"").c_str()).m_szModelID);
+  testenv::SetRegDword(HKEY_LOCAL_MACHINE, key, "ModelID", 7);
+  EXPECT_STREQ("", CCommandLine(p.c_str()).m_szModelID) << "a value of another type";
 }
 
-TEST_F(CommandLineTest, ModelIdComesFromTheDriverKeyOnlyWhenNoSwitchGaveIt) {
-  const std::string printer = testenv::ExistingPrinter();
-  CCommandLine noKey(("/P \"" + printer + "\"").c_str());
-  EXPECT_STREQ("", noKey.m_szModelID);
-
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Driver\\" + printer, "ModelID", "PRW3DEMO");
-  CCommandLine fromKey(("/P \"" + printer + "\"").c_str());
-  EXPECT_STREQ("PRW3DEMO", fromKey.m_szModelID);
-  CCommandLine given(("/P \"" + printer + "\" /M \"M9\"").c_str());
-  EXPECT_STREQ("M9", given.m_szModelID);
-
-  // A value of another type is no model id.
-  testenv::SetRegDword(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Driver\\" + printer, "ModelID", 7);
-  CCommandLine wrongType(("/P \"" + printer + "\"").c_str());
-  EXPECT_STREQ("", wrongType.m_szModelID);
-}
-
-TEST_F(CommandLineTest, DeleteParamFileTakesTheNameAsGivenOrInTheTempFolder) {
+TEST(CommandLine, DeleteParamFileTakesTheNameAsGivenOrInTheTempFolder) {
   CCommandLine cl;
-  std::string full = TempFile("prw3-del1.tmp", "x");
+  const std::string full = TempFile("prw3-del1.tmp", "x");
+  TempFile("prw3-del2.tmp", "x");
   EXPECT_TRUE(cl.DeleteParamFile(full.c_str()));
-  EXPECT_FALSE(testenv::FileExists(full));
-  std::string bare = TempFile("prw3-del2.tmp", "x");
   EXPECT_TRUE(cl.DeleteParamFile("prw3-del2.tmp"));
-  EXPECT_FALSE(testenv::FileExists(bare));
+  EXPECT_FALSE(testenv::FileExists(full) || testenv::FileExists(testenv::TempDir() + "prw3-del2.tmp"));
   EXPECT_FALSE(cl.DeleteParamFile("prw3-del2.tmp"));
   EXPECT_FALSE(cl.DeleteParamFile(""));
+  EXPECT_FALSE(cl.DeleteParamFile(std::string(300, 'f').c_str())) << "the joined path does not fit";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Opening printers when the spooler misbehaves: the wide-character fallback, and the
-// error the caller reads being the one of the call whose result it got.
+// Opening printers when the spooler misbehaves: when the wide-character call is tried,
+// and the error the caller reads being the one of the call whose result it got.
 #include "base/StrUtil.h"
 #include "cmdline/CommandLine.h"
 #include "cmdline/OpenPrinterByName.h"
@@ -11,53 +11,48 @@
 
 namespace {
 
-BOOL Open(const std::string& name, DWORD* pError) {
-  std::string copy = name;
-  HANDLE h = nullptr;
-  SetLastError(0xdeadbeef);
-  BOOL ok = OpenPrinterByName(&copy[0], &h, nullptr);
-  *pError = GetLastError();
-  if (h) ClosePrinter(h);
-  return ok;
-}
-
-TEST(OpenPrinterByName, FallsBackToTheWideCallOnlyOnTheNtFamily) {
-  DWORD error = 0;
-  winsim::InjectFault("OpenPrinterA", ERROR_INVALID_PRINTER_NAME, 1);
-  EXPECT_TRUE(Open(testenv::ExistingPrinter(), &error));
-  EXPECT_EQ(1u, winsim::CallCount("OpenPrinterW"));
-
-  winsim::SetPlatformId(VER_PLATFORM_WIN32_WINDOWS);
-  winsim::InjectFault("OpenPrinterA", ERROR_ACCESS_DENIED, 1);
-  EXPECT_FALSE(Open(testenv::ExistingPrinter(), &error));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), error);
-  EXPECT_EQ(1u, winsim::CallCount("OpenPrinterW"));
-
-  // A failed conversion returns the ANSI call's result with its own error.
-  winsim::SetPlatformId(VER_PLATFORM_WIN32_NT);
-  winsim::InjectFault("MultiByteToWideChar", ERROR_NO_UNICODE_TRANSLATION);
-  EXPECT_FALSE(Open("prw3 missing", &error));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), error);
-  EXPECT_EQ(0u, winsim::OpenPrinterCount());
+TEST(OpenPrinterByName, WideCallOnlyOnTheNtFamilyAfterAFailedAnsiCallAndAGoodConversion) {
+  // The ANSI call fails with ERROR_INVALID_PRINTER_NAME in every row but the last.
+  const struct {
+    DWORD platform;
+    const char* failing;
+    DWORD conversionError, error;
+    BOOL opened;
+    unsigned wideCalls;
+  } cases[] = {
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", 0, 0, TRUE, 1},
+      {VER_PLATFORM_WIN32_WINDOWS, "OpenPrinterA", 0, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_NO_UNICODE_TRANSLATION, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "OpenPrinterA", ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PRINTER_NAME, FALSE, 0},
+      {VER_PLATFORM_WIN32_NT, "none", 0, 0, TRUE, 0},
+  };
+  for (const auto& c : cases) {
+    winsim::ClearFaults();
+    const unsigned wideBefore = winsim::CallCount("OpenPrinterW");
+    winsim::SetPlatformId(c.platform);
+    winsim::InjectFault(c.failing, ERROR_INVALID_PRINTER_NAME, 1);
+    if (c.conversionError) winsim::InjectFault("MultiByteToWideChar", c.conversionError);
+    std::string name = testenv::ExistingPrinter();
+    HANDLE h = nullptr;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(c.opened, OpenPrinterByName(&name[0], &h, nullptr)) << c.platform << " " << c.conversionError;
+    EXPECT_EQ(c.error, c.opened ? 0 : GetLastError()) << c.platform << " " << c.conversionError;
+    EXPECT_EQ(c.wideCalls, winsim::CallCount("OpenPrinterW") - wideBefore) << c.platform << " " << c.conversionError;
+    if (c.opened) ClosePrinter(h);
+    EXPECT_EQ(0u, winsim::OpenPrinterCount());
+  }
 }
 
 TEST(OpenPrinterByName, SpoolerDownOrRefusalIsToldApartFromAMissingPrinter) {
-  std::string name = testenv::ExistingPrinter();
   CCommandLine cl;
-  CopyStr(cl.m_szPrinterName, name.c_str());
-
-  winsim::InjectFault("OpenPrinterA", RPC_S_SERVER_UNAVAILABLE);
-  winsim::InjectFault("OpenPrinterW", RPC_S_SERVER_UNAVAILABLE);
-  EXPECT_FALSE(cl.FillFromPrinter());
-  EXPECT_EQ(static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE), cl.m_nPrinterError);
-  winsim::ClearFaults();
-
-  winsim::InjectFault("OpenPrinterA", ERROR_ACCESS_DENIED);
-  winsim::InjectFault("OpenPrinterW", ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(cl.FillFromPrinter());
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), cl.m_nPrinterError);
-  winsim::ClearFaults();
-
+  CopyStr(cl.m_szPrinterName, testenv::ExistingPrinter().c_str());
+  for (DWORD error : {static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE), static_cast<DWORD>(ERROR_ACCESS_DENIED)}) {
+    winsim::InjectFault("OpenPrinterA", error);
+    winsim::InjectFault("OpenPrinterW", error);
+    EXPECT_FALSE(cl.FillFromPrinter());
+    EXPECT_EQ(error, cl.m_nPrinterError);
+    winsim::ClearFaults();
+  }
   // A record that cannot be read: the printer exists, the names stay as they were.
   winsim::InjectFault("GetPrinterA", ERROR_NOT_ENOUGH_MEMORY, 2);
   EXPECT_FALSE(cl.FillFromPrinter());

@@ -13,51 +13,40 @@
 
 namespace {
 
-std::string ReadHost(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-int RunGenerator(const std::string& outDir, const testenv::InstallNames& names) {
-  // Single quotes for the shell; the names here hold none.
-  std::string command = std::string("'") + PRW3_CMAKE_COMMAND + "' -DOUT_DIR='" + outDir + "' -DDRIVER_NAME='" +
-                        names.driverName + "' -DPRINTER_NAME='" + names.printerName + "' -DPORT_NAME='" +
-                        names.portName + "' -DRESIDENT_PATH='" + names.residentPath + "' -DPARAM_FILE='" +
-                        names.paramFile + "' -P '" + PRW3_DEMO_GENERATOR + "' >/dev/null 2>&1";
-  return std::system(command.c_str());
-}
-
 TEST(DemoPackageGenerator, TestBindingMatchesTheGenerator) {
+  const std::filesystem::path outDir = std::filesystem::path(testing::TempDir()) / "prw3demo-generated";
+  // Single quotes for the shell; the names here hold none.
+  auto generate = [&](const testenv::InstallNames& n) {
+    std::filesystem::remove_all(outDir);
+    return std::system((std::string("'") + PRW3_CMAKE_COMMAND + "' -DOUT_DIR='" + outDir.string() +
+                        "' -DDRIVER_NAME='" + n.driverName + "' -DPRINTER_NAME='" + n.printerName +
+                        "' -DPORT_NAME='" + n.portName + "' -DRESIDENT_PATH='" + n.residentPath +
+                        "' -DPARAM_FILE='" + n.paramFile + "' -P '" + PRW3_DEMO_GENERATOR + "' >/dev/null 2>&1")
+                           .c_str());
+  };
   const testenv::InstallNames cases[] = {
       {"prw3test", "Office \"Annex\" \\ 2", "", "C:\\PROGRA~1\\OLMAR\\PRW3\\prw3tray.exe", "O_P12AB.TMP"},
       {"OLMAR PRW3DEMO", "", "LPT1:", "C:\\PRW3\\prw3tray.exe", "O_P7.TMP"},
   };
-  const std::filesystem::path outDir = std::filesystem::path(testing::TempDir()) / "prw3demo-generated";
+  const std::string ini = testenv::DemoPackageParam("INI_FILE");
   for (const testenv::InstallNames& names : cases) {
-    std::filesystem::remove_all(outDir);
-    ASSERT_EQ(0, RunGenerator(outDir.string(), names)) << names.printerName;
-    const struct {
-      std::string templateName, generatedName;
-      bool reg;
-    } files[] = {
-        {"prw3demo.reg", "prw3demo.reg", true},
-        {"prw3demo-uninstall.reg", "prw3demo-uninstall.reg", true},
-        {testenv::DemoPackageParam("INI_FILE"), testenv::DemoPackageParam("INI_FILE"), false},
-        {"param.tmp", names.paramFile, false},
-    };
+    ASSERT_EQ(0, generate(names)) << names.printerName;
+    const std::pair<std::string, std::string> files[] = {
+        {"prw3demo.reg", "prw3demo.reg"}, {"prw3demo-uninstall.reg", "prw3demo-uninstall.reg"}, {ini, ini},
+        {"param.tmp", names.paramFile}};
     for (const auto& file : files) {
-      std::string bound =
-          testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + file.templateName), file.reg, names);
-      EXPECT_EQ(ReadHost(outDir / file.generatedName), bound) << file.generatedName << " for " << names.printerName;
+      const std::string bound = testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + file.first),
+                                                          file.first.find(".reg") != std::string::npos, names);
+      std::ifstream in(outDir / file.second, std::ios::binary);
+      std::ostringstream generated;
+      generated << in.rdbuf();
+      EXPECT_EQ(generated.str(), bound) << file.second << " for " << names.printerName;
       EXPECT_EQ(std::string::npos, bound.find('@')) << bound;
     }
   }
-
   testenv::InstallNames keyBreaking = cases[0];
   keyBreaking.driverName = "Drivers\\prw3test";
-  EXPECT_NE(0, RunGenerator(outDir.string(), keyBreaking)) << "a driver name that would make a subkey";
+  EXPECT_NE(0, generate(keyBreaking)) << "a driver name that would make a subkey";
   std::filesystem::remove_all(outDir);
 }
 

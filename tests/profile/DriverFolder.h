@@ -13,7 +13,6 @@
 
 namespace profiletest {
 
-const char kModelID[] = "X1";
 const char kProfileKey[] = "software\\OLMAR\\PRW3\\Profile";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\Drv1";
 
@@ -29,8 +28,6 @@ public:
     for (const std::string& path : m_files) DeleteFileA(path.c_str());
     for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) RemoveDirectoryA(it->c_str());
   }
-  CDriverFolder(const CDriverFolder&) = delete;
-  CDriverFolder& operator=(const CDriverFolder&) = delete;
 
   std::string Path(const std::string& name) const { return m_dir + "\\" + name; }
   std::string Write(const std::string& name, const std::string& bytes = "") {
@@ -39,11 +36,9 @@ public:
     return m_files.back();
   }
   // Writes the model's INI file and names it in the profile key.
-  std::string WriteIni(const std::string& text, const std::string& name = "X1.INI",
-                       const std::string& modelID = kModelID) {
-    std::string path = Write(name, text);
-    testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, modelID, path);
-    return path;
+  std::string WriteIni(const std::string& text, const std::string& name = "X1.INI", const std::string& id = "X1") {
+    testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, id, Write(name, text));
+    return m_files.back();
   }
 
   const std::string m_dir;
