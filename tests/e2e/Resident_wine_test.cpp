@@ -177,9 +177,15 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
   const std::string status = records[0].at("cmdline"), aux = missing + " /P \"" + printer + "\" /M \"" + driver.modelID +
                                                               "\" /D \"" + driver.driverName + "\" /O \"FILE:\"";
   const std::string expected[] = {
-      "***** LOG START ******", "InitInstance", "lpszCmdLine : " + args, "MainFrame.m_szPrinterName : " + printer,
-      "MainFrame.StartUp() : Result : 1", "CMainFrame::StartPRWExe", "CMainFrame::StartPRWExe : command line : " + status,
+      "***** LOG START ******", "InitInstance", "lpszCmdLine : " + args, "MainFrame.m_szModelID : " + driver.modelID,
+      "MainFrame.m_szPrinterName : " + printer, "MainFrame.m_szPortName : FILE:",
+      "MainFrame.m_szDriverName : " + driver.driverName, "MainFrame.m_bRemove : 0", "MainFrame.m_bInstall : 0",
+      "MainFrame.StartUp() : Result : 1", "CMainFrame::StartPRWExe", "CMainFrame::StartPRWExe : printer name : " + printer,
+      "CMainFrame::StartPRWExe : port name : FILE:", "CMainFrame::StartPRWExe : model id : " + driver.modelID,
+      "CMainFrame::StartPRWExe : Parameter file", "CMainFrame::StartPRWExe : command line : " + status,
       "CMainFrame::StartExe : lpszCmdLine : " + status, "CMainFrame::OnAux : id : " + std::to_string(AUX_FIRST_ID),
+      "CMainFrame::OnAux : printer name : " + printer, "CMainFrame::OnAux : port name : FILE:",
+      "CMainFrame::OnAux : model id : " + driver.modelID, "CMainFrame::OnAux : driver name : " + driver.driverName,
       "CMainFrame::OnAux : command line : " + aux, "CMainFrame::StartExe : lpszCmdLine : " + aux,
       "CMainFrame::ChkDelPrn : Printer Open Failed : " + printer, "Delete Reg HKCU\\run", "Delete Reg HKLM\\run",
       "***** LOG END ******"};
