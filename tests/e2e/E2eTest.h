@@ -42,7 +42,7 @@ public:
   CProcess& operator=(const CProcess&) = delete;
   ~CProcess() {
     if (!m_pi.hProcess) return;
-    if (HWND hWnd = Window(0)) PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    if (HWND hWnd = Window()) PostMessageA(hWnd, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(m_pi.hProcess, TIMEOUT_MS) != WAIT_OBJECT_0) TerminateProcess(m_pi.hProcess, 1);
     CloseHandle(m_pi.hThread);
     CloseHandle(m_pi.hProcess);
@@ -60,17 +60,12 @@ public:
   }
   bool IsRunning() const { return m_pi.hProcess && Wait(0) == -1; }
   HANDLE Handle() const { return m_pi.hProcess; }
-  // The process's tray window, waiting up to timeoutMs for it; null if none.
-  HWND Window(DWORD timeoutMs) const {
-    for (DWORD start = GetTickCount();; Sleep(10)) {
-      HWND hWnd = nullptr;
-      while ((hWnd = FindWindowExA(nullptr, hWnd, TRAY_WND_CLASS, nullptr)) != nullptr) {
-        DWORD dwProcessId = 0;
-        GetWindowThreadProcessId(hWnd, &dwProcessId);
-        if (dwProcessId == m_pi.dwProcessId) return hWnd;
-      }
-      if (!IsRunning() || GetTickCount() - start >= timeoutMs) return nullptr;
-    }
+  // The process's tray window, or null.
+  HWND Window() const {
+    HWND hWnd = nullptr;
+    for (DWORD dwProcessId = 0; (hWnd = FindWindowExA(nullptr, hWnd, TRAY_WND_CLASS, nullptr)) != nullptr;)
+      if (GetWindowThreadProcessId(hWnd, &dwProcessId) && dwProcessId == m_pi.dwProcessId) break;
+    return hWnd;
   }
 
 private:
@@ -114,7 +109,6 @@ protected:
   void SetUp() override {
     ASSERT_FALSE(BinDir().empty()) << "PRW3_BIN_DIR names the build folder";
     static CTrayKeeper keeper;
-    CloseStrayResidents();
     m_files.push_back(m_recordFile = testenv::TempDir() + "prw3-e2e-records.txt");
     testenv::RemoveFile(m_recordFile);
     // Inherited by the resident and from it by the programs it starts.
@@ -123,7 +117,6 @@ protected:
   }
 
   void TearDown() override {
-    CloseStrayResidents();
     // A program still running keeps its file: let the started ones end first.
     for (const char* program : {"O_P10RN1.EXE", "O_PAUX.EXE", "Program.exe"})
       EXPECT_TRUE(WaitForProcessesToEnd(program)) << program << " still runs";
@@ -153,9 +146,9 @@ protected:
   // The resident's window once it serves: its window exists before its start-up is done,
   // which ends with its icon and menu ready after it has taken the printer's slot.
   static HWND WaitUntilServing(const CProcess& resident, const std::string& printer) {
-    HWND hWnd = resident.Window(TIMEOUT_MS);
-    for (DWORD start = GetTickCount(); hWnd && GetTickCount() - start < TIMEOUT_MS; Sleep(10))
-      if (residentctl::TableWindow(printer) == hWnd) return hWnd;
+    for (DWORD start = GetTickCount(); resident.IsRunning() && GetTickCount() - start < TIMEOUT_MS; Sleep(10))
+      if (HWND hWnd = resident.Window())
+        if (residentctl::TableWindow(printer) == hWnd) return hWnd;
     return nullptr;
   }
 
@@ -228,17 +221,6 @@ private:
     }
     ~CTrayKeeper() { Shell_NotifyIconA(NIM_DELETE, &nid); }
   };
-
-  // Residents of an earlier, failed test would answer for their printers.
-  static void CloseStrayResidents() {
-    for (HWND hWnd; (hWnd = FindWindowA(TRAY_WND_CLASS, TRAY_WND_TITLE)) != nullptr;) {
-      PostMessageA(hWnd, WM_CLOSE, 0, 0);
-      if (!residentctl::WaitGone(hWnd, TIMEOUT_MS)) {
-        ADD_FAILURE() << "a resident does not close";
-        return;
-      }
-    }
-  }
 };
 
 }  // namespace e2e

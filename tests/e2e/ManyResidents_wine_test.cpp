@@ -70,7 +70,7 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
         int nRunning = 0, nHeld = 0;
         for (int k = i; k < i + 2; ++k)
           if (residents[k]->IsRunning() && ++nRunning)
-            nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k]->Window(0)))));
+            nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k]->Window()))));
         nLost += nRunning != 1 || nHeld != 1;
       }
       if (nLost == 0 || GetTickCount() - since >= TIMEOUT_MS) break;
@@ -82,7 +82,7 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
 
     // A resident running beside its twin, or without its slot, could not be reached by /R.
     for (auto& resident : residents)
-      if (HWND hWnd = resident->Window(0)) PostMessageA(hWnd, WM_CLOSE, 0, 0);
+      if (HWND hWnd = resident->Window()) PostMessageA(hWnd, WM_CLOSE, 0, 0);
     for (int i = 0; i < 2 * PRINTERS; ++i) EXPECT_EQ(0, residents[i]->Wait(TIMEOUT_MS)) << keys[i / 2];
     EXPECT_EQ("", CheckTable(static_cast<const BYTE*>(pView.Get()), keySet)) << "round " << round << ", all ended";
     EXPECT_TRUE(residentctl::TraySlots().empty()) << "round " << round << ": an entry is still taken";
