@@ -14,7 +14,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/Scoped.h"
@@ -120,7 +119,6 @@ protected:
     // A program still running keeps its file: let the started ones end first.
     for (const char* program : {"O_P10RN1.EXE", "O_PAUX.EXE", "Program.exe"})
       EXPECT_TRUE(WaitForProcessesToEnd(program)) << program << " still runs";
-    for (const auto& value : m_hklmValues) testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, value.first, value.second);
     for (const std::string& key : m_hklmKeys) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, key);
     testenv::UninstallDemoDriver();
     for (const std::string& name : m_printers) EXPECT_TRUE(DeletePrinterByName(name)) << name;
@@ -200,7 +198,6 @@ protected:
 
   std::string m_recordFile;
   std::vector<std::string> m_printers;
-  std::vector<std::pair<std::string, std::string>> m_hklmValues;  // key, value name
   std::vector<std::string> m_hklmKeys;
   std::vector<std::string> m_files;
 

@@ -3,6 +3,7 @@
 // removes it all again but the user's target; every installed binary carries its version.
 #include "e2e/E2eTest.h"
 
+#include <cstdio>
 #include <sstream>
 
 namespace e2e {
@@ -30,10 +31,10 @@ std::string VersionResource(const std::string& path) {
       !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) ||
       !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&pszProduct), &cb))
     return "<none>";
-  std::ostringstream out;
-  out << HIWORD(pInfo->dwFileVersionMS) << '.' << LOWORD(pInfo->dwFileVersionMS) << '.'
-      << HIWORD(pInfo->dwFileVersionLS) << '.' << LOWORD(pInfo->dwFileVersionLS) << ' ' << pszProduct;
-  return out.str();
+  char sz[MAX_PATH];
+  snprintf(sz, sizeof(sz), "%u.%u.%u.%u %s", HIWORD(pInfo->dwFileVersionMS), LOWORD(pInfo->dwFileVersionMS),
+           HIWORD(pInfo->dwFileVersionLS), LOWORD(pInfo->dwFileVersionLS), pszProduct);
+  return sz;
 }
 
 // The program's embedded application manifest (resource 1 of type 24), or "".
