@@ -30,7 +30,6 @@ const DWORD TIMEOUT_MS = 10000;
 typedef std::map<std::string, std::string> Record;
 
 inline std::string BinDir() { return getenv("PRW3_BIN_DIR") ? getenv("PRW3_BIN_DIR") : ""; }
-inline std::string ResidentProgram() { return BinDir() + "\\src\\prw3tray.exe"; }
 
 // A program started from a command line (the resident's unless a whole line is given);
 // one still running at the end is closed as a user would close it, else terminated.
@@ -46,10 +45,20 @@ public:
     CloseHandle(m_pi.hThread);
     CloseHandle(m_pi.hProcess);
   }
-  bool Start(const std::string& args) { return Run(ResidentProgram().c_str(), "\"" + ResidentProgram() + "\" " + args); }
+  bool Start(const std::string& args) { return StartCommandLine("\"" + BinDir() + "\\src\\prw3tray.exe\" " + args); }
   // As the system runs a start-up entry: the line's start says which file runs. The
   // process may write its output to hOut.
-  bool StartCommandLine(const std::string& line, HANDLE hOut = nullptr) { return Run(nullptr, line, hOut); }
+  bool StartCommandLine(std::string line, HANDLE hOut = nullptr) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = hOut ? STARTF_USESTDHANDLES : 0;
+    si.hStdOutput = hOut;
+    // On a loaded machine Wine's process creation fails now and then: try again.
+    for (int nAttempt = 0; nAttempt < 3; ++nAttempt, Sleep(200))
+      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, hOut != nullptr, 0, nullptr, nullptr, &si, &m_pi))
+        return true;
+    return false;
+  }
   // The exit code, or -1 while it still runs after timeoutMs.
   int Wait(DWORD timeoutMs) const {
     DWORD dwCode = 0;
@@ -68,17 +77,6 @@ public:
   }
 
 private:
-  bool Run(const char* pszProgram, std::string line, HANDLE hOut = nullptr) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = hOut ? STARTF_USESTDHANDLES : 0;
-    si.hStdOutput = hOut;
-    // On a loaded machine Wine's process creation fails now and then: try again.
-    for (int nAttempt = 0; nAttempt < 3; ++nAttempt, Sleep(200))
-      if (CreateProcessA(pszProgram, &line[0], nullptr, nullptr, hOut != nullptr, 0, nullptr, nullptr, &si, &m_pi))
-        return true;
-    return false;
-  }
   PROCESS_INFORMATION m_pi = {};
 };
 
