@@ -3,23 +3,20 @@
 // removes it all again but the user's target; every installed binary carries its version.
 #include "e2e/E2eTest.h"
 
+#include <cstdio>
 #include <sstream>
 
 namespace e2e {
 namespace {
 
-const DWORD MSIEXEC_TIMEOUT_MS = 60000;
-const char RUN_KEY[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string Msi() { return BinDir() + "\\prw3demo-" PRW3_VERSION "-x64.msi"; }
-
 // msiexec's exit code for the package (/i or /x) with the properties, quiet; -1 when it
 // did not end.
 int Msiexec(const char* option, const std::string& properties = "") {
-  CResidentProcess msiexec;  // not the resident: any program started from a command line
-  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + Msi() + "\" " + properties + " /qn"))
+  CProcess msiexec;
+  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + "\\prw3demo-" PRW3_VERSION
+                                "-x64.msi\" " + properties + " /qn"))
     return -1;
-  return msiexec.Wait(MSIEXEC_TIMEOUT_MS);
+  return msiexec.Wait(60000);
 }
 
 // The file's version from its version resource ("major.minor.build.revision") and the
@@ -34,10 +31,10 @@ std::string VersionResource(const std::string& path) {
       !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) ||
       !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&pszProduct), &cb))
     return "<none>";
-  std::ostringstream out;
-  out << HIWORD(pInfo->dwFileVersionMS) << '.' << LOWORD(pInfo->dwFileVersionMS) << '.'
-      << HIWORD(pInfo->dwFileVersionLS) << '.' << LOWORD(pInfo->dwFileVersionLS) << ' ' << pszProduct;
-  return out.str();
+  char sz[MAX_PATH];
+  snprintf(sz, sizeof(sz), "%u.%u.%u.%u %s", HIWORD(pInfo->dwFileVersionMS), LOWORD(pInfo->dwFileVersionMS),
+           HIWORD(pInfo->dwFileVersionLS), LOWORD(pInfo->dwFileVersionLS), pszProduct);
+  return sz;
 }
 
 // The program's embedded application manifest (resource 1 of type 24), or "".
@@ -92,14 +89,13 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
 
   // The start-up entry: the resident's short path, unquoted, then /A and the quoted
   // parameter file beside the driver's files; every value as the description has it.
-  const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, RUN_KEY, printer);
+  const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer);
   char szShort[MAX_PATH] = {0};
   GetShortPathNameA((dir + "\\" + testenv::DemoPackageParam("RESIDENT_EXE")).c_str(), szShort, MAX_PATH);
   const std::string head = std::string(szShort) + " /A \"" + dir + "\\O_P";
   ASSERT_EQ(0u, run.find(head)) << run;
   ASSERT_EQ(".TMP\"", run.substr(run.size() - 5)) << run;
   const std::string paramFile = run.substr(head.size() - 3, run.size() - head.size() + 2);
-  EXPECT_TRUE(testenv::FileExists(dir + "\\" + paramFile));
   const testenv::InstallNames names = {printer, printer, "", szShort, paramFile};
   ExpectRegistryHolds(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names));
   EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + testenv::DemoPackageParam("INI_FILE")),
@@ -107,27 +103,27 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
             testenv::ReadFile(dir + "\\" + testenv::DemoPackageParam("INI_FILE")));
 
   // The entry's command starts the resident; Printer Status, once, writes O_PRUN back.
-  CResidentProcess resident;
+  CProcess resident;
   ASSERT_TRUE(resident.StartCommandLine(run)) << GetLastError();
   HWND hWnd = WaitUntilServing(resident, printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
+  EXPECT_TRUE(testenv::FileExists(dir + "\\" + paramFile)) << "an /A file is kept for the next log-on";
   EXPECT_EQ(std::vector<std::string>{"green"}, WaitForTrayColors({"green"}));
-  ASSERT_TRUE(residentctl::PostTrayMouse(hWnd, WM_LBUTTONDBLCLK));
+  ASSERT_TRUE(PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK));
   const std::vector<Record> records = WaitForRecords(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ("status", records[0].at("program"));
-  EXPECT_TRUE(WaitForProcessesToEnd(testenv::DemoPackageParam("STATUS_EXE"), END_TIMEOUT_MS));
+  EXPECT_TRUE(WaitForProcessesToEnd(testenv::DemoPackageParam("STATUS_EXE").c_str()));
   const std::string driverKey = "software\\OLMAR\\PRW3\\Driver\\" + printer;
   EXPECT_EQ(dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN"));
 
   // The uninstall closes the resident first; only the user's target stays.
   ASSERT_EQ(0, Msiexec("/x"));
-  EXPECT_EQ(0, resident.Wait(END_TIMEOUT_MS));
-  EXPECT_FALSE(IsWindow(hWnd));
+  EXPECT_EQ(0, resident.Wait(TIMEOUT_MS));
   EXPECT_EQ(nullptr, residentctl::TableWindow(printer));
   EXPECT_FALSE(testenv::FileExists(dir.substr(0, dir.rfind('\\')))) << "the install folders";
   EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR"));
-  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, RUN_KEY, printer));
+  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
   EXPECT_NE("", TargetKeyOf(printer));
 }
 

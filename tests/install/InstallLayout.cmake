@@ -31,9 +31,7 @@ list(SORT expected)
 file(GLOB_RECURSE found RELATIVE "${PREFIX}" "${PREFIX}/*")
 list(SORT found)
 if(NOT found STREQUAL expected)
-  string(REPLACE ";" "\n  " found_text "${found}")
-  string(REPLACE ";" "\n  " expected_text "${expected}")
-  message(FATAL_ERROR "installed:\n  ${found_text}\nexpected:\n  ${expected_text}")
+  message(FATAL_ERROR "installed: ${found}\nexpected: ${expected}")
 endif()
 
 # Every file the registry names (the INI file, the tool in the Menu key, the resident

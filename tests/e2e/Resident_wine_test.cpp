@@ -1,0 +1,178 @@
+// The real resident under Wine from start to end: it shows its icon and holds its
+// printer's slot; its menu shows the driver's bitmaps, and its commands and a double click
+// start the driver's programs (the status program from its own file, even when a shorter
+// prefix of its unquoted path names another program); a second start makes it re-read its
+// icon, a killed resident's slot goes to the next one, /R closes it. Once its printer is
+// deleted it removes its start-up entry at the next tick and ends, and its debug log
+// traces the whole run.
+#include "e2e/E2eTest.h"
+
+#include "shared/MonitorTable.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+namespace e2e {
+namespace {
+
+const DWORD TEST_PAGE_BLUE = 0x2060D0;  // bitmap 920 as the screen shows it
+const DWORD CLEANING_CYAN = 0x30B0F0;   // bitmap 921
+const char DECOY[] = "C:\\Program.exe";
+
+class ResidentTest : public E2eTest {};
+
+TEST_F(ResidentTest, ServesItsPrinterFromStartToRemove) {
+  const std::string printer = testenv::ExistingPrinter();
+  const testenv::DemoDriver driver = testenv::InstallDemoDriver(printer, printer);
+  ASSERT_FALSE(HasFailure());
+  // A copy of the auxiliary tool at C:\Program.exe: a start of it would leave a record.
+  ASSERT_TRUE(CopyFileA(driver.auxProgram.c_str(), DECOY, FALSE)) << GetLastError();
+  m_files.push_back(DECOY);
+  const std::string args = "/A \"" + driver.paramFile + "\"";
+  CProcess first;
+  ASSERT_TRUE(first.Start(args));
+  HWND hWnd = WaitUntilServing(first, printer);
+  ASSERT_NE(nullptr, hWnd) << "exit code " << first.Wait(0);
+  // The block lives as long as a handle to it: this one keeps a killed resident's slot.
+  CKernelHandle hTable(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));
+  ASSERT_TRUE(hTable.IsValid());
+  EXPECT_EQ(std::vector<std::string>{"green"}, WaitForTrayColors({"green"})) << "icon 700";
+
+  // prw3ctl, as scripts/demo uses it, sees the same.
+  char szWindow[32];
+  snprintf(szWindow, sizeof(szWindow), "%p", static_cast<void*>(hWnd));
+  const std::pair<std::string, std::string> views[] = {
+      {"find", szWindow}, {"table " + printer, szWindow}, {"table nosuchprinter", "none"}, {"icon-color", "green"}};
+  for (const auto& view : views) {
+    std::string out;
+    EXPECT_EQ(0, Ctl(view.first, &out)) << view.first;
+    EXPECT_EQ(view.second, out) << view.first;
+  }
+
+  // The draw handler copies the items' bitmaps into the menu.
+  ASSERT_EQ(0, Ctl("rclick"));
+  HWND hMenu = residentctl::WaitForMenu(0, TIMEOUT_MS);
+  RECT rc = {};
+  ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
+  std::vector<DWORD> pixels;
+  for (DWORD start = GetTickCount(); !std::count(pixels.begin(), pixels.end(), CLEANING_CYAN); Sleep(20))
+    ASSERT_TRUE(GetTickCount() - start < TIMEOUT_MS && residentctl::CaptureScreen(rc, &pixels)) << "bitmap 921";
+  EXPECT_GT(std::count(pixels.begin(), pixels.end(), TEST_PAGE_BLUE), 0) << "bitmap 920";
+
+  // Printer Status (the menu is open already) and the test page start the driver's
+  // programs. The status program ran from its own file and read the /F file the resident
+  // wrote into the temporary folder, which it then deleted.
+  EXPECT_EQ(0, Ctl("menu-choose " + std::to_string(ID_PRINTER_STATUS)));
+  WaitForRecords(1);
+  EXPECT_TRUE(Ctl("rclick") == 0 && Ctl("menu-choose " + std::to_string(AUX_FIRST_ID)) == 0);
+  EXPECT_TRUE(WaitForProcessesToEnd("O_P10RN1.EXE"));
+  std::vector<Record> records = WaitForRecords(3, 500);
+  ASSERT_EQ(2u, records.size()) << "one program each";
+  EXPECT_EQ("status", records[0]["program"]);
+  EXPECT_EQ(driver.statusProgram, records[0]["module"]);
+  EXPECT_EQ(driver.statusProgram + " /F \"" + records[0]["F"] + "\"", records[0]["cmdline"]);
+  EXPECT_FALSE(testenv::FileExists(testenv::TempDir() + records[0]["F"])) << "read and deleted";
+  EXPECT_EQ("prw3test CUPS:prw3test PRW3DEMO 0",
+            records[0]["printer"] + " " + records[0]["port"] + " " + records[0]["model"] + " " + records[0]["E"]);
+  EXPECT_EQ(driver.auxProgram, records[1]["module"]);
+  EXPECT_EQ("/testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"", records[1]["args"]);
+
+  // The status program's command line started without naming the program takes the decoy.
+  CProcess plain;
+  ASSERT_TRUE(plain.StartCommandLine(records[0]["cmdline"]));
+  plain.Wait(TIMEOUT_MS);
+  EXPECT_EQ(DECOY, WaitForRecords(3).back()["module"]);
+
+  // The preferences program picks another icon; a second start tells the first and ends.
+  const std::string target = TargetKeyOf(printer);
+  for (const auto& icon : {std::make_pair(1, "amber"), std::make_pair(2, "red")}) {
+    testenv::SetRegDword(HKEY_CURRENT_USER, target, TRAY_ICON_SELECTED, icon.first);
+    CProcess second;
+    ASSERT_TRUE(second.Start(args));
+    EXPECT_EQ(0, second.Wait(TIMEOUT_MS));
+    EXPECT_EQ(std::vector<std::string>{icon.second}, WaitForTrayColors({icon.second}));
+  }
+  EXPECT_EQ(hWnd, residentctl::TableWindow(printer)) << "the first keeps its slot";
+
+  // Killed, the first cannot free its slot; the next start takes it over.
+  ASSERT_TRUE(TerminateProcess(first.Handle(), 1));
+  ASSERT_TRUE(residentctl::WaitGone(hWnd, TIMEOUT_MS));
+  CProcess next;
+  ASSERT_TRUE(next.Start(args));
+  hWnd = WaitUntilServing(next, printer);
+  ASSERT_NE(nullptr, hWnd) << "exit code " << next.Wait(0);
+  EXPECT_EQ(std::vector<std::string>{"red"}, WaitForTrayColors({"red"}));
+
+  CProcess remover;
+  ASSERT_TRUE(remover.Start("/R " + args));
+  EXPECT_EQ(0, remover.Wait(TIMEOUT_MS));
+  EXPECT_EQ(0, next.Wait(TIMEOUT_MS));
+  EXPECT_EQ(nullptr, residentctl::TableWindow(printer)) << "the slot is freed";
+  EXPECT_EQ(std::vector<std::string>(), WaitForTrayColors({})) << "the icon is gone";
+  EXPECT_NE("<missing>", testenv::GetReg(HKEY_CURRENT_USER, REG_RUN_KEY, printer)) << "closed, it keeps its entry";
+}
+
+TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
+  const std::string printer = "prw3 doomed", missing = "C:\\prw3-missing.exe";
+  ASSERT_NO_FATAL_FAILURE(AddFilePrinter(printer));
+  const testenv::DemoDriver driver = testenv::InstallDemoDriver(printer, testenv::ExistingPrinter());
+  ASSERT_FALSE(HasFailure());
+  const std::string args = "/A \"" + driver.paramFile + "\"";
+  // The log switched on, and an auxiliary command whose program does not exist.
+  m_hklmKeys.push_back(REG_DEBUG_KEY);
+  testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);
+  m_files.push_back(DEBUG_LOG_PATH);
+  testenv::RemoveFile(DEBUG_LOG_PATH);
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, std::string(REG_DRIVER_KEY_PREFIX) + driver.driverName + "\\Menu",
+                        std::to_string(AUX_FIRST_ID), missing);
+
+  CProcess resident;
+  ASSERT_TRUE(resident.Start(args));
+  HWND hWnd = WaitUntilServing(resident, printer);
+  ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
+  for (UINT nCommand : {ID_PRINTER_STATUS, static_cast<UINT>(AUX_FIRST_ID)}) {
+    PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(residentctl::ChooseMenuItem(hWnd, nCommand, TIMEOUT_MS)) << nCommand;
+  }
+  const std::vector<Record> records = WaitForRecords(1);
+  ASSERT_EQ(1u, records.size()) << "the status program, and no auxiliary one";
+
+  ASSERT_TRUE(DeletePrinterByName(printer));
+  const DWORD deleted = GetTickCount();
+  EXPECT_EQ(0, resident.Wait(TIMEOUT_MS)) << "ended by the timer";
+  EXPECT_LT(GetTickCount() - deleted, 3000u) << "at the next tick (every 2 s), not a later one";
+  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_CURRENT_USER, REG_RUN_KEY, printer));
+  EXPECT_FALSE(testenv::FileExists(driver.paramFile));
+  EXPECT_EQ(std::vector<std::string>(), WaitForTrayColors({}));
+
+  // The key lines, in this order, after their tick stamps. The failed auxiliary command
+  // leaves no other trace than its lines.
+  const std::string status = records[0].at("cmdline"), aux = missing + " /P \"" + printer + "\" /M \"" + driver.modelID +
+                                                              "\" /D \"" + driver.driverName + "\" /O \"FILE:\"";
+  const std::string expected[] = {
+      "***** LOG START ******", "InitInstance", "lpszCmdLine : " + args, "MainFrame.m_szModelID : " + driver.modelID,
+      "MainFrame.m_szPrinterName : " + printer, "MainFrame.m_szPortName : FILE:",
+      "MainFrame.m_szDriverName : " + driver.driverName, "MainFrame.m_bRemove : 0", "MainFrame.m_bInstall : 0",
+      "MainFrame.StartUp() : Result : 1", "CMainFrame::StartPRWExe", "CMainFrame::StartPRWExe : printer name : " + printer,
+      "CMainFrame::StartPRWExe : port name : FILE:", "CMainFrame::StartPRWExe : model id : " + driver.modelID,
+      "CMainFrame::StartPRWExe : Parameter file", "CMainFrame::StartPRWExe : command line : " + status,
+      "CMainFrame::StartExe : lpszCmdLine : " + status, "CMainFrame::OnAux : id : " + std::to_string(AUX_FIRST_ID),
+      "CMainFrame::OnAux : printer name : " + printer, "CMainFrame::OnAux : port name : FILE:",
+      "CMainFrame::OnAux : model id : " + driver.modelID, "CMainFrame::OnAux : driver name : " + driver.driverName,
+      "CMainFrame::OnAux : command line : " + aux, "CMainFrame::StartExe : lpszCmdLine : " + aux,
+      "CMainFrame::ChkDelPrn : Printer Open Failed : " + printer, "Delete Reg HKCU\\run", "Delete Reg HKLM\\run",
+      "***** LOG END ******"};
+  const size_t nExpected = sizeof(expected) / sizeof(expected[0]);
+  const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
+  std::istringstream lines(log);
+  size_t nFound = 0;
+  for (std::string line; nFound < nExpected && std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(" : ") != std::string::npos && line.substr(line.find(" : ") + 3) == expected[nFound]) ++nFound;
+  }
+  EXPECT_EQ(nExpected, nFound) << "not found: " << (nFound < nExpected ? expected[nFound] : "") << "\n" << log;
+}
+
+}  // namespace
+}  // namespace e2e
