@@ -2,6 +2,8 @@
 // owner-drawn items' geometry and colours, the close gesture and re-entry during modal loops.
 #include "support/ResidentHarness.h"
 
+#include <tuple>
+
 namespace {
 
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
@@ -56,61 +58,11 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
                std::string(300, 'w') + "\"\n 925 \"Online Help\"\n 998 \"Last\"\nEND\n")
       ->bitmaps[921] = SIZE{24, 12};
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "998", "C:\\last.exe");
-  EXPECT_EQ(0, RunAndClose("", {[] { OpenMenu(winsim::MenuScript().Highlight(920).Highlight(921).Cancel()); }}));
-  const winsim::TrackPopupMenuCall call = winsim::TrackPopupMenuCalls().at(0);
-  ASSERT_EQ(4u, call.measures.size());
-  EXPECT_EQ(static_cast<UINT>(winsim::kMenuHeight), call.measures[0].itemHeight);
-  EXPECT_EQ(static_cast<UINT>(winsim::kMenuCheckWidth + 13 * winsim::kCharWidth), call.measures[0].itemWidth)
-      << "check-mark width plus the extent of the text";
-  // The last draw of each item: fill, picture (if any) and text, in that order.
-  const struct {
-    UINT id;
-    bool selected;
-    int bitmapWidth, bitmapHeight;  // 0: none
-    std::string text;
-  } expected[] = {{920, false, 16, 16, "Tests & Tools"},
-                  {921, true, 24, 12, std::string(259, 'w')},
-                  {925, false, 0, 0, "Online Help"},
-                  {998, false, 0, 0, "Last"}};
-  for (const auto& e : expected) {
-    const DRAWITEMSTRUCT* pDraw = nullptr;
-    for (const DRAWITEMSTRUCT& d : call.draws)
-      if (d.itemID == e.id) pDraw = &d;
-    ASSERT_NE(nullptr, pDraw) << e.id;
-    EXPECT_EQ(e.selected, (pDraw->itemState & ODS_SELECTED) != 0) << e.id;
-    const RECT& rc = pDraw->rcItem;
-    ASSERT_EQ(19, rc.bottom - rc.top);
-    std::vector<winsim::DrawOp> ops;
-    for (const winsim::DrawOp& op : winsim::DisplayList(call.hdc))
-      if (op.rect.top >= rc.top && op.rect.top < rc.bottom) ops.push_back(op);
-    const size_t nOps = e.bitmapWidth ? 3 : 2;
-    ASSERT_GE(ops.size(), nOps) << e.id;
-    const winsim::DrawOp& fill = ops[ops.size() - nOps];
-    const winsim::DrawOp& text = ops.back();
-    const COLORREF crBack = e.selected ? winsim::kColorHighlight : winsim::kColorMenu;
-    EXPECT_EQ(winsim::DrawOp::Kind::FillRect, fill.kind) << e.id;
-    EXPECT_EQ(crBack, fill.color) << e.id;
-    if (e.bitmapWidth) {
-      const winsim::DrawOp& blit = ops[ops.size() - 2];
-      EXPECT_EQ(winsim::DrawOp::Kind::BitBlt, blit.kind) << e.id;
-      EXPECT_EQ(rc.left + 4, blit.rect.left) << e.id;
-      EXPECT_EQ(e.bitmapWidth, blit.rect.right - blit.rect.left) << e.id;
-      EXPECT_EQ(rc.top + (19 - e.bitmapHeight) / 2, blit.rect.top) << e.id;
-      EXPECT_EQ(static_cast<DWORD>(SRCCOPY), blit.rop) << e.id;
-    }
-    // The text after the picture's width and a gap, or 30 pixels in without one.
-    EXPECT_EQ(winsim::DrawOp::Kind::TextOut, text.kind) << e.id;
-    EXPECT_EQ(rc.left + (e.bitmapWidth ? e.bitmapWidth + 14 : 30), text.rect.left) << e.id;
-    EXPECT_EQ(rc.top + (19 - winsim::kCharHeight) / 2, text.rect.top) << e.id;
-    EXPECT_EQ(e.text, text.text);
-    EXPECT_EQ(e.selected ? winsim::kColorHighlightText : winsim::kColorMenuText, text.color) << e.id;
-    EXPECT_EQ(crBack, text.bkColor) << e.id;
-  }
   // Requests for commands outside the records are neither measured nor drawn.
   DRAWITEMSTRUCT draw = {};
   MEASUREITEMSTRUCT measure = {};
   draw.rcItem = RECT{0, 0, 100, 19};
-  EXPECT_EQ(0, RunAndClose("", {[&] {
+  EXPECT_EQ(0, RunAndClose("", {[] { OpenMenu(winsim::MenuScript().Highlight(920).Highlight(921).Cancel()); }, [&] {
                              draw.hDC = CreateCompatibleDC(nullptr);
                              for (UINT id : {AUX_FIRST_ID - 1, AUX_LAST_ID + 1}) {
                                draw.itemID = measure.itemID = id;
@@ -121,6 +73,48 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
                            }}));
   EXPECT_TRUE(winsim::DisplayList(draw.hDC).empty());
   EXPECT_EQ(0u, measure.itemWidth + measure.itemHeight);
+  const winsim::TrackPopupMenuCall call = winsim::TrackPopupMenuCalls().at(0);
+  ASSERT_EQ(4u, call.measures.size());
+  EXPECT_EQ(static_cast<UINT>(winsim::kMenuHeight), call.measures[0].itemHeight);
+  EXPECT_EQ(static_cast<UINT>(winsim::kMenuCheckWidth + 13 * winsim::kCharWidth), call.measures[0].itemWidth)
+      << "check-mark width plus the extent of the text";
+  // The last draw of each item: fill, picture (if any) and text, in that order; the text
+  // after the picture's width and a gap, or 30 pixels in without one.
+  const struct {
+    UINT id;
+    bool selected;
+    int bitmapWidth, bitmapHeight;  // 0: none
+    std::string text;
+  } expected[] = {{920, false, 16, 16, "Tests & Tools"},
+                  {921, true, 24, 12, std::string(259, 'w')},
+                  {925, false, 0, 0, "Online Help"},
+                  {998, false, 0, 0, "Last"}};
+  using Kind = winsim::DrawOp::Kind;
+  for (const auto& e : expected) {
+    const DRAWITEMSTRUCT* pDraw = nullptr;
+    for (const DRAWITEMSTRUCT& d : call.draws)
+      if (d.itemID == e.id) pDraw = &d;
+    ASSERT_TRUE(pDraw && (pDraw->itemState & ODS_SELECTED) == (e.selected ? ODS_SELECTED : 0u)) << e.id;
+    const RECT& rc = pDraw->rcItem;
+    ASSERT_EQ(19, rc.bottom - rc.top);
+    std::vector<winsim::DrawOp> ops;
+    for (const winsim::DrawOp& op : winsim::DisplayList(call.hdc))
+      if (op.rect.top >= rc.top && op.rect.top < rc.bottom) ops.push_back(op);
+    const size_t nOps = e.bitmapWidth ? 3 : 2;
+    ASSERT_GE(ops.size(), nOps) << e.id;
+    const winsim::DrawOp &fill = ops[ops.size() - nOps], &blit = ops[ops.size() - 2], &text = ops.back();
+    const COLORREF crBack = e.selected ? winsim::kColorHighlight : winsim::kColorMenu;
+    EXPECT_EQ(std::make_tuple(Kind::FillRect, crBack), std::make_tuple(fill.kind, fill.color)) << e.id;
+    if (e.bitmapWidth)
+      EXPECT_EQ(std::make_tuple(Kind::BitBlt, rc.left + 4, rc.top + (19 - e.bitmapHeight) / 2, e.bitmapWidth, DWORD(SRCCOPY)),
+                std::make_tuple(blit.kind, blit.rect.left, blit.rect.top, blit.rect.right - blit.rect.left, blit.rop))
+          << e.id;
+    EXPECT_EQ(std::make_tuple(Kind::TextOut, rc.left + (e.bitmapWidth ? e.bitmapWidth + 14 : 30),
+                              rc.top + (19 - winsim::kCharHeight) / 2, e.text,
+                              e.selected ? winsim::kColorHighlightText : winsim::kColorMenuText, crBack),
+              std::make_tuple(text.kind, text.rect.left, text.rect.top, text.text, text.color, text.bkColor))
+        << e.id;
+  }
 }
 
 TEST_F(TrayMenuTest, CloseGestureAndReEntryDuringModalLoops) {

@@ -25,11 +25,10 @@ protected:
   // A fresh machine with the driver installed, as at the start of every test.
   void ResetMachine();
   // The resident's entry with a command line (the text after the program's name); "" is
-  // the start-up entry's. RunAndClose runs each step on its own idle turn, then closes it.
+  // the start-up entry's. Started inside a running resident, it is a second process.
+  // RunAndClose runs each step on its own idle turn, then closes it.
   int RunResident(const std::string& cmdLine);
   int RunAndClose(const std::string& cmdLine, std::initializer_list<std::function<void()>> steps);
-  // A second resident started while the first runs; its window goes with it.
-  int RunSecondResident(const std::string& cmdLine);
   static HWND ResidentWindow() { return FindWindowA(TRAY_WND_CLASS, TRAY_WND_TITLE); }
   static void CloseResident() { PostMessageA(ResidentWindow(), WM_CLOSE, 0, 0); }
   // Right-clicks the icon with the menu scripted; the dump of the pop-up as it was shown.
@@ -49,8 +48,6 @@ protected:
   HWND TableHolder() const;
   // The resource id behind the resident's tray icon (0 when none).
   static int TrayIconResource();
-  // What is still open: "" when nothing is.
-  static std::string LiveObjects();
   static void EnableDebugLog() { testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1); }
   static bool LogHas(const std::string& line) { return testenv::ReadFile(DEBUG_LOG_PATH).find(line) != std::string::npos; }
 

@@ -6,9 +6,7 @@
 #include "shared/MonitorTable.h"
 #include "targets/TargetRegistry.h"
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 void ResidentTest::ResetMachine() {
   testenv::UninstallDemoDriver();
@@ -18,10 +16,16 @@ void ResidentTest::ResetMachine() {
 }
 
 int ResidentTest::RunResident(const std::string& cmdLine) {
+  // A resident started inside a running one is a second process: its window goes with it
+  // when it ends, and nothing of it reaches the first.
+  CMainFrame* pFirst = g_pMainFrame;
+  const HWND hFirst = pFirst ? pFirst->m_hWnd : nullptr;
   std::string text = cmdLine.empty() ? m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) : cmdLine;
   const int nExitCode = WinMain(winsim::MainModuleHandle(), nullptr, &text[0], SW_SHOWDEFAULT);
-  // A window created by a start that did not stay goes with its process.
-  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS)) DestroyWindow(h);
+  g_pMainFrame = nullptr;
+  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS))
+    if (h != hFirst) DestroyWindow(h);
+  g_pMainFrame = pFirst;
   return nExitCode;
 }
 
@@ -29,19 +33,6 @@ int ResidentTest::RunAndClose(const std::string& cmdLine, std::initializer_list<
   for (const std::function<void()>& step : steps) winsim::PushIdleStep(step);
   winsim::PushIdleStep(CloseResident);
   return RunResident(cmdLine);
-}
-
-int ResidentTest::RunSecondResident(const std::string& cmdLine) {
-  CMainFrame* pFirst = g_pMainFrame;
-  const std::vector<HWND> before = winsim::WindowsOfClass(TRAY_WND_CLASS);
-  std::string text = cmdLine;
-  const int nExitCode = WinMain(winsim::MainModuleHandle(), nullptr, &text[0], SW_SHOWDEFAULT);
-  // The second process ends here: its window goes, and nothing of it reaches the first.
-  g_pMainFrame = nullptr;
-  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS))
-    if (std::find(before.begin(), before.end(), h) == before.end()) DestroyWindow(h);
-  g_pMainFrame = pFirst;
-  return nExitCode;
 }
 
 std::string ResidentTest::OpenMenu(winsim::MenuScript script) {
@@ -93,18 +84,4 @@ int ResidentTest::TrayIconResource() {
   for (const winsim::TrayIcon& icon : winsim::TrayIcons())
     if (icon.hwnd == ResidentWindow() && winsim::LoadedIcon(icon.icon)) return winsim::LoadedIcon(icon.icon)->id;
   return 0;
-}
-
-std::string ResidentTest::LiveObjects() {
-  const winsim::GdiCounts gdi = winsim::LiveGdiObjects();
-  const std::pair<const char*, size_t> counts[] = {
-      {"handles", winsim::KernelHandleCount()}, {"keys", winsim::OpenKeyCount()},
-      {"modules", winsim::LoadedModuleCount()}, {"menus", winsim::LiveMenuCount()},
-      {"finds", winsim::OpenFindHandleCount()}, {"streams", winsim::OpenStreamCount()},
-      {"printers", winsim::OpenPrinterCount()}, {"brushes", gdi.brushes},
-      {"bitmaps", gdi.bitmaps},                 {"dcs", gdi.dcs}};
-  std::string left;
-  for (const auto& c : counts)
-    if (c.second) left += std::string(c.first) + " " + std::to_string(c.second) + " ";
-  return left;
 }
