@@ -61,11 +61,18 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
 }
 
 TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
-  // The status program cannot be found: no start, the Printer Status message.
+  // The status program cannot be found: no start, the Printer Status message. A tray click
+  // while that message is open opens one menu; a click inside that menu's loop no second one.
   testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_STATUS_PROGRAM);
   DeleteFileA(m_driver.statusProgram.c_str());
-  EXPECT_TRUE(Launch({Choose(ID_PRINTER_STATUS)}).empty());
-  const winsim::MessageBoxRecord box = winsim::MessageBoxes().at(0);
+  winsim::MenuScript inner;
+  inner.Run([] { winsim::PostTrayMouseMessage(ResidentWindow(), 0, WM_RBUTTONDOWN); }).Cancel();
+  winsim::ScriptMessageBox(IDOK, {[&] { OpenMenu(inner); }});
+  EXPECT_TRUE(Launch({[] { winsim::PostTrayMouseMessage(ResidentWindow(), 0, WM_LBUTTONDBLCLK); }}).empty());
+  EXPECT_EQ(1u, winsim::TrackPopupMenuCalls().size());
+  EXPECT_EQ(0u, winsim::LiveMenuCount());
+  ASSERT_EQ(1u, winsim::MessageBoxes().size());
+  const winsim::MessageBoxRecord box = winsim::MessageBoxes()[0];
   EXPECT_EQ("\nUnable to open Printer Status window for this printer.|OLMAR Printwatch 3",
             box.text + "|" + box.caption);
   EXPECT_TRUE(box.style == MB_OK && box.owner);
@@ -99,12 +106,13 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
       // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
       movePrinter(pooled), Choose(925),
       [] {
-        for (const char* pszApi : {"OpenPrinterA", "OpenPrinterW"}) winsim::InjectFault(pszApi, RPC_S_SERVER_UNAVAILABLE);
+        for (const char* pszApi : {"OpenPrinterA", "OpenPrinterW"})
+          winsim::InjectFault(pszApi, RPC_S_SERVER_UNAVAILABLE);
       },
       Choose(920), [&] { portHeld = g_pMainFrame->m_szPortName; }});
   ASSERT_EQ(5u, started.size());
-  EXPECT_EQ("\"" + m_driver.auxProgram + "\" /testpage /P \"" + m_printer + "\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:" +
-                m_printer + "\"",
+  EXPECT_EQ("\"" + m_driver.auxProgram + "\" /testpage /P \"" + m_printer +
+                "\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:" + m_printer + "\"",
             started[0].commandLine);
   EXPECT_EQ("", started[0].applicationName);
   EXPECT_EQ(m_driver.auxProgram, started[0].program);

@@ -9,8 +9,18 @@
 
 #include <cstring>
 #include <new>
+#include <tuple>
 
 namespace {
+
+// Registers a key's slot as a starting resident does; the handle keeps the table's block
+// open, so that a slot given back is seen as free rather than as a vanished block.
+HANDLE RegisterKey(const std::string& key) {
+  HWND hOther = nullptr;
+  HANDLE hMap = nullptr;
+  RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  return hMap;
+}
 
 class ResidentStartupTest : public ResidentTest {
 protected:
@@ -23,16 +33,18 @@ protected:
   // No target can be made; the INI file's [PRW3DEMO] section rewritten, or the INI file unknown.
   void NoTarget(const char* pszIni) {
     winsim::InjectFault("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1);
-    const std::string ini = testenv::ReadFile(m_driver.iniFile), section = "[" + m_driver.modelID + "]";
-    if (pszIni) testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find(section)) + section + "\r\nPrnDll=O_PPRN.DLL\r\n" + pszIni);
+    const std::string ini = testenv::ReadFile(m_driver.iniFile), section = "[" + m_driver.modelID + "]\r\n";
+    const std::string lines = "PrnDll=O_PPRN.DLL\r\n" + std::string(pszIni ? pszIni : "");
+    if (pszIni) testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find(section)) + section + lines);
     if (!pszIni) testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Profile", m_driver.modelID);
   }
-  void NoResourceLibrary() { CreateTarget(); winsim::InjectFault("LoadLibraryA", ERROR_MOD_NOT_FOUND, 1); }
+  void NoResourceLibrary() { CreateTarget(), winsim::InjectFault("LoadLibraryA", ERROR_MOD_NOT_FOUND, 1); }
 };
 
 // One start per row on a fresh machine; the icon is read on the first idle turn. Every
-// start ends with exit code 0, leaving no icon and the table's mutex free.
+// start ends with exit code 0 and leaves no icon nor timer.
 TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
+  const char kNoFile[] = "Could not find specified file.|";
   const struct {
     const char* name;
     std::function<void()> arrange;
@@ -44,34 +56,29 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
       {"installed", [] {}, IDI_TRAYICON_0, true, "1", ""},
       {"switched off in the target", [this] { SetTargetEnable(true); }, 0, false, "0", ""},
       {"target without TrayIconEnable", [this] { SetTargetEnable(false); }, 0, false, "0", ""},
-      {"resource library missing", [this] { NoResourceLibrary(); }, 0, false, "0", "Could not find specified file.|"},
+      {"resource library missing", [this] { NoResourceLibrary(); }, 0, false, "0", kNoFile},
       // Known by its port alone, the target switched off is the port's.
-      {"port only, resource library missing",
-       [this] {
+      {"port only, resource library missing", [this] {
          testenv::UninstallDemoDriver();
          m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
          NoResourceLibrary();
-       },
-       0, false, "0", "Could not find specified file.|"},
+       }, 0, false, "0", kNoFile},
       {"table view fails", [] { winsim::InjectFault("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, 0, true,
        "<missing>", "Insufficient memory.|"},
       {"table cannot be made", [] { winsim::InjectFault("CreateFileMappingA", ERROR_ACCESS_DENIED, 1); }, 0, true,
        "<missing>", ""},
-      {"no model id",
-       [this] {
+      {"no model id", [this] {
          testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
          testenv::WriteFile(m_driver.paramFile, "/P \"" + m_driver.printerName + "\"\r\n");
-       },
-       0, true, "<missing>", ""},
+       }, 0, true, "<missing>", ""},
       {"menu missing", [this] { UseResources(""); }, 0, true, "1", ""},
       {"no target, INI icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }, IDI_TRAYICON_0 + 2,
        true, "<missing>", ""},
       {"no target, INI switched off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, 0, false, "<missing>", ""},
       // Without a target and an INI file the resident counts as on, and goes on to find
       // no resource library either.
-      {"no target and no INI file", [this] { NoTarget(nullptr); }, 0, false, "<missing>",
-       "Could not find specified file.|"},
-      // The notification area not ready at first, or reporting an add it did as failed.
+      {"no target and no INI file", [this] { NoTarget(nullptr); }, 0, false, "<missing>", kNoFile},
+      // The notification area not ready at first, reporting an add it did as failed, or never ready.
       {"tray refuses twice", [] { winsim::FailNotifyIcon(NIM_ADD, 2); }, IDI_TRAYICON_0, true, "1", ""},
       {"tray says no but adds", [] { winsim::FailNotifyIcon(NIM_ADD, 1, true); }, IDI_TRAYICON_0, true, "1", ""},
       {"tray never takes it", [] { winsim::FailNotifyIcon(NIM_ADD, 1000); }, 0, true, "1", ""},
@@ -86,15 +93,12 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
     int nIcon = 0;
     EXPECT_EQ(0, RunAndClose("", {[&] { nIcon = TrayIconResource(); }})) << c.name;
     winsim::ClearFaults();
-    EXPECT_EQ(c.icon, nIcon) << c.name;
-    EXPECT_EQ(c.entryKept, HasRunEntry()) << c.name;
-    EXPECT_EQ(c.entryKept, testenv::FileExists(m_driver.paramFile)) << c.name;
-    EXPECT_EQ(c.enable, TargetValue(TRAY_ICON_ENABLE)) << c.name;
     std::string boxes;
     for (const winsim::MessageBoxRecord& box : winsim::MessageBoxes()) boxes += box.text + "|";
-    EXPECT_EQ(c.boxes, boxes) << c.name;
-    EXPECT_TRUE(winsim::TrayIcons().empty()) << c.name;
-    EXPECT_TRUE(winsim::Timers().empty()) << c.name;
+    EXPECT_EQ(std::make_tuple(c.icon, c.entryKept, c.entryKept, std::string(c.enable), std::string(c.boxes)),
+              std::make_tuple(nIcon, HasRunEntry(), testenv::FileExists(m_driver.paramFile),
+                              TargetValue(TRAY_ICON_ENABLE), boxes)) << c.name;
+    EXPECT_TRUE(winsim::TrayIcons().empty() && winsim::Timers().empty()) << c.name;
   }
   EXPECT_EQ(0, RunAndClose("", {}));
   EXPECT_EQ("1", TargetValue(TRAY_ICON_ENABLE));
@@ -102,21 +106,17 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
 
 TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
   EnableDebugLog();
-  // Another key's registration keeps the block open, so that the slot itself is seen.
-  HWND hOther = nullptr;
-  HANDLE hMap = nullptr;
-  RegisterMonitorWindow("prw3 other", "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  HANDLE hMap = RegisterKey("prw3 other");
   size_t nTimers = 0;
   EXPECT_EQ(0, RunAndClose("", {[&] {
-                             const winsim::TrayIcon icon = winsim::TrayIcons().at(0);
-                             EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), icon.cbSize);
-                             EXPECT_EQ(WM_TRAYNOTIFY, icon.callbackMessage);
-                             EXPECT_EQ(testenv::ExistingPrinter(), icon.tip);
-                             for (const winsim::TimerInfo& t : winsim::Timers())
-                               nTimers += t.hwnd == ResidentWindow() && t.id == DELPRN_TIMER_ID && t.elapse == 2000;
-                             EXPECT_EQ(ResidentWindow(), TableHolder());
-                             EXPECT_EQ(0u, winsim::LoadedModuleCount()) << "the resource library is freed";
-                           }}));
+    const winsim::TrayIcon icon = winsim::TrayIcons().at(0);
+    EXPECT_EQ(std::make_tuple(DWORD(NOTIFYICONDATAA_V1_SIZE), UINT(WM_TRAYNOTIFY), testenv::ExistingPrinter()),
+              std::make_tuple(icon.cbSize, icon.callbackMessage, icon.tip));
+    for (const winsim::TimerInfo& t : winsim::Timers())
+      nTimers += t.hwnd == ResidentWindow() && t.id == DELPRN_TIMER_ID && t.elapse == 2000;
+    EXPECT_EQ(ResidentWindow(), TableHolder());
+    EXPECT_EQ(0u, winsim::LoadedModuleCount()) << "the resource library is freed";
+  }}));
   EXPECT_EQ(1u, nTimers);
   EXPECT_FALSE(winsim::MessageLoopRanDry()) << "it ran until closed";
   EXPECT_EQ(0u, winsim::LiveMenuCount());
@@ -146,11 +146,8 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
     std::string cmdLine;
     DWORD dwSpoolerError;
     bool kept;
-  } cases[] = {{slashA, 0, false},
-               {"/a \"" + m_driver.paramFile + "\"", 0, false},
-               {"/P \"gone printer\" /A", 0, true},
-               {"/P \"gone printer\"", 0, true},
-               {slashA, RPC_S_SERVER_UNAVAILABLE, true},
+  } cases[] = {{slashA, 0, false}, {"/a \"" + m_driver.paramFile + "\"", 0, false}, {"/P \"gone printer\" /A", 0, true},
+               {"/P \"gone printer\"", 0, true}, {slashA, RPC_S_SERVER_UNAVAILABLE, true},
                {slashA, ERROR_ACCESS_DENIED, true}};
   for (const auto& c : cases) {
     testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
@@ -174,27 +171,24 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
 }
 
 TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
-  // A second start makes the first re-read its icon choice and ends.
+  // A second start makes the first re-read its icon choice and ends; one in remove mode
+  // closes it.
   const std::string byName = "/P \"" + m_driver.printerKey + "\"", remove = "/R " + byName;
-  int nSecond = -1, nIconAfter = 0;
+  int nSecond = -1, nRemover = -1, nIconAfter = 0;
   EXPECT_EQ(0, RunAndClose("", {[&] {
-                             testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
-                             nSecond = RunResident(byName);
-                           },
-                           [&] { nIconAfter = TrayIconResource(); }}));
+    testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
+    nSecond = RunResident(byName);
+  }, [&] { nIconAfter = TrayIconResource(); }}));
   EXPECT_EQ(0, nSecond);
   EXPECT_EQ(IDI_TRAYICON_0 + 2, nIconAfter);
-  // A start in remove mode closes it.
-  winsim::PushIdleStep([&] { nSecond = RunResident(remove); });
+  winsim::PushIdleStep([&] { nRemover = RunResident(remove); });
   EXPECT_EQ(0, RunResident(""));
-  EXPECT_EQ(0, nSecond);
+  EXPECT_EQ(0, nRemover);
   EXPECT_FALSE(winsim::MessageLoopRanDry()) << "the first resident ended by WM_CLOSE";
 
-  // With no resident running, remove mode takes its own slot and gives it back (another
-  // key's registration keeps the block for the look); it shows and removes nothing.
-  HWND hOther = nullptr;
-  HANDLE hMap = nullptr;
-  RegisterMonitorWindow("prw3 other", "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  // With no resident running, remove mode takes its own slot and gives it back; it shows
+  // and removes nothing.
+  HANDLE hMap = RegisterKey("prw3 other");
   EXPECT_EQ(0, RunResident(remove));
   EXPECT_EQ(nullptr, TableHolder());
   EXPECT_TRUE(winsim::TrayIcons().empty() && winsim::MessageBoxes().empty() && HasRunEntry());
@@ -206,8 +200,7 @@ TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
   wc.lpszClassName = "ForeignClass";
   RegisterClassA(&wc);
   HWND hForeign = CreateWindowExA(0, "ForeignClass", "", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
-  HANDLE hMap2 = nullptr;
-  RegisterMonitorWindow(m_driver.printerKey.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap2);
+  HANDLE hMap2 = RegisterKey(m_driver.printerKey);
   SetMonitorWindow(m_driver.printerKey.c_str(), "", hForeign, MONITOR_KIND_TRAY);
   EXPECT_EQ(0, RunResident(remove));
   winsim::PumpMessages();
@@ -221,16 +214,14 @@ TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
 TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
   testenv::UninstallDemoDriver();
   m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
-  HWND hOther = nullptr;
-  HANDLE hMap = nullptr;
-  RegisterMonitorWindow("prw3 other", "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  HANDLE hMap = RegisterKey("prw3 other");
   std::string dump, tip;
   HWND hHolder = nullptr;
   EXPECT_EQ(0, RunAndClose("/O \"LPT1:\" /D \"prw3test\"", {[&] {
-                             tip = winsim::TrayIcons().at(0).tip;
-                             hHolder = TableHolder();
-                             dump = OpenMenu(winsim::MenuScript().Cancel());
-                           }}));
+    tip = winsim::TrayIcons().at(0).tip;
+    hHolder = TableHolder();
+    dump = OpenMenu(winsim::MenuScript().Cancel());
+  }}));
   EXPECT_EQ("LPT1:", tip);
   EXPECT_NE(nullptr, hHolder) << "the table holds the resident under the port";
   EXPECT_EQ(0u, dump.find("\"LPT1:\" 900 default\n"));
@@ -245,10 +236,7 @@ TEST_F(ResidentStartupTest, PeerHoldingTheTableMutexDelaysStartUpOnceAndNeverBlo
     const uint64_t start = winsim::ClockNow();
     uint64_t waited = 0;
     HWND hHolder = nullptr;
-    EXPECT_EQ(0, RunAndClose("", {[&] {
-                               waited = winsim::ClockNow() - start;
-                               hHolder = TableHolder();
-                             }}));
+    EXPECT_EQ(0, RunAndClose("", {[&] { waited = winsim::ClockNow() - start, hHolder = TableHolder(); }}));
     EXPECT_NE(nullptr, hHolder);
     EXPECT_EQ(holder == winsim::MutexHolder::kHung ? MONITOR_LOCK_TIMEOUT_MS : 0u, waited);
     EXPECT_EQ(0u, winsim::MutexOwnership(MONITOR_MUTEX_NAME)) << "released on every way out";
@@ -274,11 +262,10 @@ TEST_F(ResidentStartupTest, TipCutAndIconChoiceOutOfRangeAndShellRestart) {
   testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 3);
   HICON hBefore = nullptr;
   EXPECT_EQ(0, RunAndClose("/P \"" + dbcsName + "\"", {[&] {
-                             EXPECT_EQ(IDI_TRAYICON_0, TrayIconResource());
-                             hBefore = winsim::TrayIcons()[0].icon;
-                             winsim::RestartExplorer();
-                           },
-                           [&] { EXPECT_EQ(hBefore, winsim::TrayIcons().at(0).icon); }}));
+    EXPECT_EQ(IDI_TRAYICON_0, TrayIconResource());
+    hBefore = winsim::TrayIcons()[0].icon;
+    winsim::RestartExplorer();
+  }, [&] { EXPECT_EQ(hBefore, winsim::TrayIcons().at(0).icon); }}));
 }
 
 TEST(MainFrame, ConstructionLeavesNoIconOrTrayRecordUnset) {

@@ -40,7 +40,9 @@ protected:
   std::string CreateTarget();
   // The target the printer has (empty when none), and one of its values.
   std::string TargetKey() const;
-  std::string TargetValue(const char* pszName) const { return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName); }
+  std::string TargetValue(const char* pszName) const {
+    return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName);
+  }
   bool HasRunEntry(HKEY hHive = HKEY_CURRENT_USER) const {
     return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
   }
@@ -49,7 +51,9 @@ protected:
   // The resource id behind the resident's tray icon (0 when none).
   static int TrayIconResource();
   static void EnableDebugLog() { testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1); }
-  static bool LogHas(const std::string& line) { return testenv::ReadFile(DEBUG_LOG_PATH).find(line) != std::string::npos; }
+  static bool LogHas(const std::string& line) {
+    return testenv::ReadFile(DEBUG_LOG_PATH).find(line) != std::string::npos;
+  }
 
   testenv::DemoDriver m_driver;
 };
