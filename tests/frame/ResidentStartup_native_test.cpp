@@ -39,6 +39,11 @@ protected:
     if (!pszIni) testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Profile", m_driver.modelID);
   }
   void NoResourceLibrary() { CreateTarget(), winsim::InjectFault("LoadLibraryA", ERROR_MOD_NOT_FOUND, 1); }
+  // The printer known only by its port.
+  void InstallPortOnly() {
+    testenv::UninstallDemoDriver();
+    m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
+  }
 };
 
 // One start per row on a fresh machine; the icon is read on the first idle turn. Every
@@ -58,11 +63,8 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
       {"target without TrayIconEnable", [this] { SetTargetEnable(false); }, 0, false, "0", ""},
       {"resource library missing", [this] { NoResourceLibrary(); }, 0, false, "0", kNoFile},
       // Known by its port alone, the target switched off is the port's.
-      {"port only, resource library missing", [this] {
-         testenv::UninstallDemoDriver();
-         m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
-         NoResourceLibrary();
-       }, 0, false, "0", kNoFile},
+      {"port only, resource library missing", [this] { InstallPortOnly(), NoResourceLibrary(); }, 0, false, "0",
+       kNoFile},
       {"table view fails", [] { winsim::InjectFault("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, 0, true,
        "<missing>", "Insufficient memory.|"},
       {"table cannot be made", [] { winsim::InjectFault("CreateFileMappingA", ERROR_ACCESS_DENIED, 1); }, 0, true,
@@ -212,8 +214,7 @@ TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
 }
 
 TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
-  testenv::UninstallDemoDriver();
-  m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
+  InstallPortOnly();
   HANDLE hMap = RegisterKey("prw3 other");
   std::string dump, tip;
   HWND hHolder = nullptr;

@@ -69,13 +69,12 @@ std::string ResidentTest::TargetKey() const {
 HWND ResidentTest::TableHolder() const {
   CKernelHandle hMap(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));
   CMappedView view(hMap.IsValid() ? MapViewOfFile(hMap, FILE_MAP_READ, 0, 0, 0) : nullptr);
-  const BYTE* pBlock = static_cast<const BYTE*>(view.Get());
-  for (int i = 0; pBlock && i < MONITOR_ENTRY_COUNT && pBlock[i * MONITOR_ENTRY_SIZE] != MONITOR_END_MARKER; ++i) {
-    const BYTE* pEntry = pBlock + i * MONITOR_ENTRY_SIZE;
-    if (m_driver.printerKey != reinterpret_cast<const char*>(pEntry)) continue;
-    LONG nWindow = 0;
+  const BYTE* pEntry = static_cast<const BYTE*>(view.Get());
+  for (int i = 0; pEntry && i < MONITOR_ENTRY_COUNT && *pEntry != MONITOR_END_MARKER;
+       ++i, pEntry += MONITOR_ENTRY_SIZE) {
+    LONG nWindow = 0;  // the tray slot, the entry's last four bytes
     memcpy(&nWindow, pEntry + MONITOR_ENTRY_SIZE - sizeof(nWindow), sizeof(nWindow));
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(nWindow));
+    if (m_driver.printerKey == reinterpret_cast<const char*>(pEntry)) return reinterpret_cast<HWND>(LONG_PTR{nWindow});
   }
   return nullptr;
 }
