@@ -3,20 +3,10 @@
 
 #include "base/Scoped.h"
 #include "frame/MainFrame.h"
-#include "profile/Contracts.h"
 #include "shared/MonitorTable.h"
-#include "support/TestEnv.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
 #include "targets/TargetRegistry.h"
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
-
-void ResidentTest::SetUp() { m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test"); }
-
-void ResidentTest::TearDown() { testenv::UninstallDemoDriver(); }
 
 void ResidentTest::ResetMachine() {
   testenv::UninstallDemoDriver();
@@ -25,15 +15,17 @@ void ResidentTest::ResetMachine() {
   m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test");
 }
 
-std::string ResidentTest::StartupCommandLine() const {
-  return m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1);
-}
-
 int ResidentTest::RunResident(const std::string& cmdLine) {
-  std::string text = cmdLine.empty() ? StartupCommandLine() : cmdLine;
+  // A resident started inside a running one is a second process: its window goes with it
+  // when it ends, and nothing of it reaches the first.
+  CMainFrame* pFirst = g_pMainFrame;
+  const HWND hFirst = pFirst ? pFirst->m_hWnd : nullptr;
+  std::string text = cmdLine.empty() ? m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) : cmdLine;
   const int nExitCode = WinMain(winsim::MainModuleHandle(), nullptr, &text[0], SW_SHOWDEFAULT);
-  // A window created by a start that did not stay goes with its process.
-  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS)) DestroyWindow(h);
+  g_pMainFrame = nullptr;
+  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS))
+    if (h != hFirst) DestroyWindow(h);
+  g_pMainFrame = pFirst;
   return nExitCode;
 }
 
@@ -43,29 +35,22 @@ int ResidentTest::RunAndClose(const std::string& cmdLine, std::initializer_list<
   return RunResident(cmdLine);
 }
 
-int ResidentTest::RunSecondResident(const std::string& cmdLine) {
-  CMainFrame* pFirst = g_pMainFrame;
-  const std::vector<HWND> before = winsim::WindowsOfClass(TRAY_WND_CLASS);
-  std::string text = cmdLine;
-  const int nExitCode = WinMain(winsim::MainModuleHandle(), nullptr, &text[0], SW_SHOWDEFAULT);
-  // The second process ends here: its window goes, and nothing of it reaches the first.
-  g_pMainFrame = nullptr;
-  for (HWND h : winsim::WindowsOfClass(TRAY_WND_CLASS))
-    if (std::find(before.begin(), before.end(), h) == before.end()) DestroyWindow(h);
-  g_pMainFrame = pFirst;
-  return nExitCode;
-}
-
-HWND ResidentTest::ResidentWindow() { return FindWindowA(TRAY_WND_CLASS, TRAY_WND_TITLE); }
-
-void ResidentTest::CloseResident() { PostMessageA(ResidentWindow(), WM_CLOSE, 0, 0); }
-
 std::string ResidentTest::OpenMenu(winsim::MenuScript script) {
   winsim::ScriptTrackPopupMenu(script);
   winsim::PostTrayMouseMessage(ResidentWindow(), 0, WM_RBUTTONDOWN);
   winsim::PumpMessages();
   const auto calls = winsim::TrackPopupMenuCalls();
   return calls.empty() ? "(no menu)" : winsim::DumpMenu(calls.back().menu);
+}
+
+std::shared_ptr<winsim::ModuleResources> ResidentTest::UseResources(const std::string& rcText) {
+  std::string error;
+  winsim::ModuleImage image;
+  image.resources = winsim::ParseRc("700 ICON \"printer_ok.ico\"\n701 ICON \"printer_warning.ico\"\n"
+                                    "702 ICON \"printer_error.ico\"\n" + rcText, PRW3_DEMO_RES_SOURCE_DIR, &error);
+  EXPECT_TRUE(image.resources) << error;
+  winsim::RegisterModule(m_driver.englishResources, image);
+  return image.resources;
 }
 
 std::string ResidentTest::CreateTarget() {
@@ -81,39 +66,21 @@ std::string ResidentTest::TargetKey() const {
   return szPath;
 }
 
-std::string ResidentTest::TargetValue(const char* pszName) const {
-  return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName);
-}
-
-bool ResidentTest::HasRunEntry(HKEY hHive) const {
-  return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
-}
-
 HWND ResidentTest::TableHolder() const {
   CKernelHandle hMap(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));
   CMappedView view(hMap.IsValid() ? MapViewOfFile(hMap, FILE_MAP_READ, 0, 0, 0) : nullptr);
-  const BYTE* pBlock = static_cast<const BYTE*>(view.Get());
-  for (int i = 0; pBlock && i < MONITOR_ENTRY_COUNT; ++i) {
-    const BYTE* pEntry = pBlock + i * MONITOR_ENTRY_SIZE;
-    if (pEntry[0] == MONITOR_END_MARKER) break;
-    if (pEntry[0] == MONITOR_FREE_ENTRY || m_driver.printerKey != reinterpret_cast<const char*>(pEntry)) continue;
-    DWORD dwWindow = 0;
-    memcpy(&dwWindow, pEntry + MONITOR_ENTRY_SIZE - sizeof(DWORD), sizeof(dwWindow));
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(dwWindow)));
+  const BYTE* pEntry = static_cast<const BYTE*>(view.Get());
+  for (int i = 0; pEntry && i < MONITOR_ENTRY_COUNT && *pEntry != MONITOR_END_MARKER;
+       ++i, pEntry += MONITOR_ENTRY_SIZE) {
+    LONG nWindow = 0;  // the tray slot, the entry's last four bytes
+    memcpy(&nWindow, pEntry + MONITOR_ENTRY_SIZE - sizeof(nWindow), sizeof(nWindow));
+    if (m_driver.printerKey == reinterpret_cast<const char*>(pEntry)) return reinterpret_cast<HWND>(LONG_PTR{nWindow});
   }
   return nullptr;
 }
 
 int ResidentTest::TrayIconResource() {
-  for (const winsim::TrayIcon& icon : winsim::TrayIcons()) {
-    auto info = winsim::LoadedIcon(icon.icon);
-    if (icon.hwnd == ResidentWindow() && info) return info->id;
-  }
+  for (const winsim::TrayIcon& icon : winsim::TrayIcons())
+    if (icon.hwnd == ResidentWindow() && winsim::LoadedIcon(icon.icon)) return winsim::LoadedIcon(icon.icon)->id;
   return 0;
 }
-
-void ResidentTest::EnableDebugLog() {
-  testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);
-}
-
-std::string ResidentTest::DebugLogText() { return testenv::ReadFile(DEBUG_LOG_PATH); }
