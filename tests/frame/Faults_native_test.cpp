@@ -1,6 +1,7 @@
 // Fault injection through the resident's whole life: every call it makes is failed in
 // turn, once on each of the times it is made. Whatever fails, the process ends with 0 or
 // carries on as the program states, and leaves no handle, key, library, menu or GDI object.
+// And a long run of menus, icon changes, shell restarts and ticks that must not grow them.
 #include "support/ResidentHarness.h"
 
 namespace {
@@ -73,11 +74,32 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
       // A parameter file stays only for a status program that was started.
       WIN32_FIND_DATAA data;
       HANDLE hFind = FindFirstFileA((testenv::TempDir() + "O_P*.TMP").c_str(), &data);
-      if (hFind != INVALID_HANDLE_VALUE) EXPECT_EQ(1u, nStatusStarts) << what;
-      if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
+      if (hFind != INVALID_HANDLE_VALUE) {
+        EXPECT_EQ(1u, nStatusStarts) << what;
+        FindClose(hFind);
+      }
     }
   }
   EXPECT_GT(nInjected, 300u);
+}
+
+TEST_F(FaultsTest, ThousandMenusIconChangesShellRestartsAndTicksLeaveNoObjectBehind) {
+  EXPECT_EQ(0, RunAndClose("", {[&] {
+    const std::vector<size_t> before = LiveObjects();
+    const size_t nIcons = winsim::LiveIconCount();
+    for (int i = 0; i < 1000; ++i) {
+      OpenMenu(winsim::MenuScript().Highlight(920).Highlight(921).Cancel());
+      if (i % 10) continue;
+      testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, i / 10 % 3);
+      PostMessageA(ResidentWindow(), WM_TRAYICONCHANGE, 0, 0);
+      winsim::RestartExplorer();
+      winsim::AdvanceClock(2000);
+      winsim::PumpMessages();
+    }
+    EXPECT_EQ(before, LiveObjects());
+    EXPECT_EQ(nIcons, winsim::LiveIconCount());
+    EXPECT_EQ(1u, winsim::TrayIcons().size());
+  }}));
 }
 
 }  // namespace

@@ -103,11 +103,12 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
     const winsim::DrawOp &fill = ops[ops.size() - nOps], &blit = ops[ops.size() - 2], &text = ops.back();
     const COLORREF crBack = e.selected ? winsim::kColorHighlight : winsim::kColorMenu;
     EXPECT_EQ(std::make_tuple(Kind::FillRect, crBack), std::make_tuple(fill.kind, fill.color)) << e.id;
-    if (e.bitmapWidth)
+    if (e.bitmapWidth) {
       EXPECT_EQ(std::make_tuple(Kind::BitBlt, rc.left + 4, rc.top + (19 - e.bitmapHeight) / 2, e.bitmapWidth,
                                 DWORD(SRCCOPY)),
                 std::make_tuple(blit.kind, blit.rect.left, blit.rect.top, blit.rect.right - blit.rect.left, blit.rop))
           << e.id;
+    }
     EXPECT_EQ(std::make_tuple(Kind::TextOut, rc.left + (e.bitmapWidth ? e.bitmapWidth + 14 : 30),
                               rc.top + (19 - winsim::kCharHeight) / 2, e.text,
                               e.selected ? winsim::kColorHighlightText : winsim::kColorMenuText, crBack),
