@@ -5,6 +5,7 @@
 
 #include "base/Scoped.h"
 #include "support/DriverPackagePlatform.h"
+#include "support/TestEnv.h"
 #include "support/TestRegistry.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +244,7 @@ bool ApplyRegText(const std::string& text, std::vector<std::string>* createdKeys
 
 DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
                              const std::string& portName) {
+  CInstallerRights installer;
   Installations().emplace_back();
   Installation& inst = Installations().back();
   DemoDriver& d = inst.driver;
@@ -297,6 +299,7 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
 }
 
 void UninstallDemoDriver() {
+  CInstallerRights installer;
   std::vector<Installation>& installations = Installations();
   for (auto inst = installations.rbegin(); inst != installations.rend(); ++inst) {
     std::string error;

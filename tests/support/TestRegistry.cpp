@@ -1,6 +1,8 @@
 // Registry helpers for tests on both platforms.
 #include "support/TestRegistry.h"
 
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,6 +11,7 @@ namespace testenv {
 
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data,
                  DWORD size) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                            nullptr, &h, nullptr))
@@ -56,6 +59,7 @@ bool RegKeyExists(HKEY root, const std::string& key) {
 }
 
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
   RegDeleteValueA(h, name.c_str());
@@ -63,6 +67,7 @@ void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) 
 }
 
 bool DeleteRegTree(HKEY root, const std::string& key) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return false;
   char name[MAX_PATH];
