@@ -45,6 +45,8 @@ bool PlaceDemoBinaries(const std::string& installDir) {
   return true;
 }
 
+bool ImportReg(const std::string& text, std::string* error) { return winsim::ImportRegText(text, error); }
+
 void RemoveDemoBinaries(const std::string& installDir) {
   for (const char* param : kBinaries) DeleteFileA(InstallPath(installDir, param).c_str());
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace testenv::detail {
 namespace {
 
@@ -28,6 +30,31 @@ bool PlaceDemoBinaries(const std::string& installDir) {
     }
   }
   return true;
+}
+
+// The platform's own importer, so the text is read exactly as an installer's would be.
+bool ImportReg(const std::string& text, std::string* error) {
+  char szFile[MAX_PATH] = {0};
+  char szTemp[MAX_PATH] = {0};
+  GetTempPathA(sizeof(szTemp), szTemp);
+  GetTempFileNameA(szTemp, "reg", 0, szFile);
+  FILE* f = fopen(szFile, "wb");
+  bool ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f) fclose(f);
+  std::string cmd = std::string("regedit.exe /s \"") + szFile + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  DWORD code = 1;
+  if (ok && CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 30000);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  DeleteFileA(szFile);
+  if (code != 0 && error) *error = "regedit /s failed: " + std::to_string(code);
+  return code == 0;
 }
 
 void RemoveDemoBinaries(const std::string& installDir) {
