@@ -3,12 +3,11 @@
 #include "support/DriverPackagePlatform.h"
 
 #include "support/DriverPackage.h"
+#include "support/TestFiles.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace testenv::detail {
 namespace {
@@ -34,25 +33,20 @@ bool PlaceDemoBinaries(const std::string& installDir) {
 
 // The platform's own importer, so the text is read exactly as an installer's would be.
 bool ImportReg(const std::string& text, std::string* error) {
-  char szFile[MAX_PATH] = {0};
-  char szTemp[MAX_PATH] = {0};
-  GetTempPathA(sizeof(szTemp), szTemp);
-  GetTempFileNameA(szTemp, "reg", 0, szFile);
-  FILE* f = fopen(szFile, "wb");
-  bool ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f) fclose(f);
-  std::string cmd = std::string("regedit.exe /s \"") + szFile + "\"";
+  const std::string file = TempDir() + "prw3demo-import.reg";
+  WriteFile(file, text);
+  std::string cmd = "regedit.exe /s \"" + file + "\"";
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
   DWORD code = 1;
-  if (ok && CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     WaitForSingleObject(pi.hProcess, 30000);
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
-  DeleteFileA(szFile);
+  DeleteFileA(file.c_str());
   if (code != 0 && error) *error = "regedit /s failed: " + std::to_string(code);
   return code == 0;
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 
 namespace testenv {
 
@@ -36,16 +35,11 @@ std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   DWORD type = 0, size = 0;
   std::string result = "<missing>";
   if (RegQueryValueExA(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    std::vector<BYTE> data(size + 1);
-    RegQueryValueExA(h, name.c_str(), nullptr, &type, data.data(), &size);
-    if (type == REG_DWORD && size == 4) {
-      DWORD v;
-      memcpy(&v, data.data(), 4);
-      result = std::to_string(v);
-    } else {
-      result.assign(reinterpret_cast<const char*>(data.data()), size);
-      while (!result.empty() && result.back() == '\0') result.pop_back();
-    }
+    std::string data(size + 1, '\0');
+    RegQueryValueExA(h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
+    DWORD v = 0;
+    memcpy(&v, data.data(), size == 4 ? 4 : 0);
+    result = type == REG_DWORD && size == 4 ? std::to_string(v) : data.substr(0, data.find_last_not_of('\0') + 1);
   }
   RegCloseKey(h);
   return result;
