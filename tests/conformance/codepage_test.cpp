@@ -5,12 +5,8 @@
 #include <gtest/gtest.h>
 
 TEST(CodePageConformance, LeadByteWithoutTrailFailsOnlyWhenInvalidCharsAreErrors) {
-  const struct {
-    const char* bytes;
-    int cb;
-    DWORD flags;
-    int expected;  // characters, or 0 for ERROR_NO_UNICODE_TRANSLATION
-  } kCases[] = {
+  // Characters, or 0 for ERROR_NO_UNICODE_TRANSLATION.
+  const struct { const char* bytes; int cb; DWORD flags; int expected; } kCases[] = {
       {"\x82\xa0\x82\xa2", -1, MB_ERR_INVALID_CHARS, 3},  // two double-byte characters and the terminator
       {"A\x82", -1, MB_ERR_INVALID_CHARS, 0},             // the terminator is no trail byte
       {"A\x82", 2, MB_ERR_INVALID_CHARS, 0},

@@ -11,10 +11,8 @@
 #include "winsim/control.h"
 
 TEST(ForegroundNative, ClickOutsideEndsMenuOnlyInForegroundAndAfterAMessageToTheOwner) {
-  const struct {
-    bool foreground, messageAfter;
-    bool ended[2];  // the first and the second menu
-  } kCases[] = {{false, true, {false, false}}, {true, false, {true, false}}, {true, true, {true, true}}};
+  // Whether the first and the second menu ended on the click.
+  const struct { bool foreground, messageAfter, ended[2]; } kCases[] = {{false, true, {false, false}}, {true, false, {true, false}}, {true, true, {true, true}}};
   HMENU hMenu = CreatePopupMenu();
   AppendMenuA(hMenu, MF_STRING, 900, "Office Printer");
   size_t calls = 0;
@@ -27,7 +25,7 @@ TEST(ForegroundNative, ClickOutsideEndsMenuOnlyInForegroundAndAfterAMessageToThe
       TrackPopupMenu(hMenu, TPM_RIGHTBUTTON, 0, 0, 0, hOwner, nullptr);
       if (c.messageAfter) SendMessageA(hOwner, WM_NULL, 0, 0);
       winsim::PumpMessages();  // back in the message loop
-      const winsim::TrackPopupMenuCall call = winsim::TrackPopupMenuCalls().at(calls++);
+      const auto call = winsim::TrackPopupMenuCalls().at(calls++);
       EXPECT_EQ(c.ended[round], call.endedByClick) << c.foreground << c.messageAfter << " round " << round;
       EXPECT_EQ(c.ended[round] ? 0u : 900u, call.chosen) << "a menu left open takes the later choice";
     }

@@ -17,15 +17,12 @@ TEST(ForegroundConformance, CancelModeSentToTheOwnerEndsItsMenu) {
   owner.m_handler = [&](UINT uMsg, WPARAM, LPARAM, LRESULT*) {
     if (uMsg != WM_TIMER) return false;
     // The second tick only comes when the first did not end the menu.
-    if (++ticks == 1)
-      SendMessageA(hOwner, WM_CANCELMODE, 0, 0);
-    else
-      PostMessageA(FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+    ++ticks == 1 ? SendMessageA(hOwner, WM_CANCELMODE, 0, 0)
+                 : PostMessageA(FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
     return false;
   };
   SetTimer(hOwner, 1, 100, nullptr);
   EXPECT_EQ(0, TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 10, 10, 0, hOwner, nullptr));
-  KillTimer(hOwner, 1);
   EXPECT_EQ(1, ticks);
-  DestroyMenu(hMenu);
+  KillTimer(hOwner, 1);
 }
