@@ -18,13 +18,9 @@
 namespace testenv {
 namespace {
 
-const char kPackageEnv[] = "package.env";
 const char kEnvPrefix[] = "PRW3_DEMO_";
-const char kTemplateDir[] = "template/";
 const char kRegTemplate[] = "prw3demo.reg";
 const char kUninstallTemplate[] = "prw3demo-uninstall.reg";
-const char kParamTemplate[] = "param.tmp";
-const char kParamPrefix[] = "O_P";
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct Installation {
@@ -53,7 +49,7 @@ std::string FileName(const std::string& path) { return path.substr(path.find_las
 const std::map<std::string, std::string>& PackageParams() {
   static const std::map<std::string, std::string> params = [] {
     std::map<std::string, std::string> result;
-    std::istringstream in(ReadDemoPackageFile(kPackageEnv));
+    std::istringstream in(ReadDemoPackageFile("package.env"));
     for (std::string line; std::getline(in, line);) {
       size_t eq = line.find('=');
       if (line.compare(0, sizeof(kEnvPrefix) - 1, kEnvPrefix) != 0 || eq == std::string::npos) continue;
@@ -77,7 +73,7 @@ bool MakeFolders(const std::string& folder) {
 
 // The bound text of a template of the package.
 std::string Template(const std::string& name, bool reg, const InstallNames& names) {
-  return BindInstallNames(ReadDemoPackageFile(std::string(kTemplateDir) + name), reg, names);
+  return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
 
 }  // namespace
@@ -144,7 +140,7 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   // The installer's parameter file lies beside the driver's files, uniquely named.
   char szParamFile[MAX_PATH] = {0};
   if (!MakeFolders(d.installDir) || !detail::PlaceDemoBinaries(d.installDir) ||
-      !GetTempFileNameA(d.installDir.c_str(), kParamPrefix, 0, szParamFile)) {
+      !GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) {
     ADD_FAILURE() << "cannot install in " << d.installDir << ": error " << GetLastError();
     return d;
   }
@@ -153,7 +149,7 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
                 detail::ShortFolderPath(d.installDir) + "\\" + DemoPackageParam("RESIDENT_EXE"),
                 FileName(d.paramFile)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
-  WriteFile(d.paramFile, Template(kParamTemplate, false, inst.names));
+  WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
   std::string error;
   if (!detail::ImportReg(Template(kRegTemplate, true, inst.names), &error)) ADD_FAILURE() << kRegTemplate << ", " << error;
   d.runCommand = GetReg(HKEY_CURRENT_USER, kRunKey, d.printerKey);
@@ -166,9 +162,11 @@ void UninstallDemoDriver() {
     std::string error;
     if (!inst->names.paramFile.empty() && !detail::ImportReg(Template(kUninstallTemplate, true, inst->names), &error))
       ADD_FAILURE() << kUninstallTemplate << ", " << error;
-    for (const std::string& file : {inst->driver.paramFile, inst->driver.iniFile}) DeleteFileA(file.c_str());
-    detail::RemoveDemoBinaries(inst->driver.installDir);
-    RemoveDirectoryA(inst->driver.installDir.c_str());
+    const DemoDriver& d = inst->driver;
+    for (const std::string& file : {d.paramFile, d.iniFile, d.printerLibrary, d.englishResources, d.germanResources,
+                                    d.statusProgram, d.auxProgram})
+      DeleteFileA(file.c_str());
+    RemoveDirectoryA(d.installDir.c_str());
   }
   Installations().clear();
 }

@@ -13,8 +13,6 @@ namespace testenv::detail {
 bool PlaceDemoBinaries(const std::string& installDir);
 // Applies REGEDIT4 text ([key], [-key], "name"="string", "name"=-); false with a reason.
 bool ImportReg(const std::string& text, std::string* error);
-// Removes what PlaceDemoBinaries put there, as far as it can.
-void RemoveDemoBinaries(const std::string& installDir);
 // The blank-free (8.3) form of an existing folder's path.
 std::string ShortFolderPath(const std::string& folder);
 

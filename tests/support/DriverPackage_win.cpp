@@ -51,10 +51,6 @@ bool ImportReg(const std::string& text, std::string* error) {
   return code == 0;
 }
 
-void RemoveDemoBinaries(const std::string& installDir) {
-  for (const char* param : kBinaries) DeleteFileA((installDir + "\\" + DemoPackageParam(param)).c_str());
-}
-
 std::string ShortFolderPath(const std::string& folder) {
   char szShort[MAX_PATH] = {0};
   DWORD n = GetShortPathNameA(folder.c_str(), szShort, sizeof(szShort));
