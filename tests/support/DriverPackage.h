@@ -62,13 +62,6 @@ std::string DemoPackageParam(const std::string& name);
 // name, or the port name when that is empty.
 std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names);
 
-// Applies REGEDIT4 text through the registry calls: [HKEY_LOCAL_MACHINE\...] and
-// [HKEY_CURRENT_USER\...] sections, [-...] removals, "name"="string", "name"=dword:...,
-// "name"=- and @= lines. Keys it had to create, parents included, are appended to
-// *createdKeys ("HKLM\..." or "HKCU\...") in creation order. False with a reason in
-// *error on the first line it cannot apply.
-bool ApplyRegText(const std::string& text, std::vector<std::string>* createdKeys, std::string* error);
-
 // The record lines the demo programs append to PRW3_RECORD_FILE, one map per line
 // ("program", "module", "cmdline", then the fields of that program).
 std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path);

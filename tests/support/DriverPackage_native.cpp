@@ -45,9 +45,7 @@ bool PlaceDemoBinaries(const std::string& installDir) {
   return true;
 }
 
-void RemoveDemoBinaries(const std::string& installDir) {
-  for (const char* param : kBinaries) DeleteFileA(InstallPath(installDir, param).c_str());
-}
+bool ImportReg(const std::string& text, std::string* error) { return winsim::ImportRegText(text, error); }
 
 // The names Windows gives: a component that is no 8.3 name becomes its first six
 // letters or digits, upper case, and "~1" (enough for the one folder the package uses).

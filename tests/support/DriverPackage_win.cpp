@@ -3,6 +3,7 @@
 #include "support/DriverPackagePlatform.h"
 
 #include "support/DriverPackage.h"
+#include "support/TestFiles.h"
 
 #include <windows.h>
 
@@ -30,8 +31,24 @@ bool PlaceDemoBinaries(const std::string& installDir) {
   return true;
 }
 
-void RemoveDemoBinaries(const std::string& installDir) {
-  for (const char* param : kBinaries) DeleteFileA((installDir + "\\" + DemoPackageParam(param)).c_str());
+// The platform's own importer, so the text is read exactly as an installer's would be.
+bool ImportReg(const std::string& text, std::string* error) {
+  const std::string file = TempDir() + "prw3demo-import.reg";
+  WriteFile(file, text);
+  std::string cmd = "regedit.exe /s \"" + file + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  DWORD code = 1;
+  if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 30000);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  DeleteFileA(file.c_str());
+  if (code != 0 && error) *error = "regedit /s failed: " + std::to_string(code);
+  return code == 0;
 }
 
 std::string ShortFolderPath(const std::string& folder) {

@@ -16,4 +16,16 @@ testing::TestEventListener* MakeListener();
 // adds (port "CUPS:prw3test", driver "prw3test"); natively winsim is seeded alike.
 std::string ExistingPrinter();
 
+// Administrator rights while it lives, for set-up that plays the installer or seeds
+// HKEY_LOCAL_MACHINE: natively the simulated user may be a standard user; under Wine
+// the prefix's user has them already.
+class CInstallerRights {
+ public:
+  CInstallerRights();
+  ~CInstallerRights();
+
+ private:
+  bool m_bWasAdministrator;
+};
+
 }  // namespace testenv

@@ -23,4 +23,9 @@ testing::TestEventListener* MakeListener() { return new CNativeListener; }
 
 std::string ExistingPrinter() { return kExistingPrinter; }
 
+CInstallerRights::CInstallerRights() : m_bWasAdministrator(winsim::IsAdministrator()) {
+  winsim::SetAdministrator(true);
+}
+CInstallerRights::~CInstallerRights() { winsim::SetAdministrator(m_bWasAdministrator); }
+
 }  // namespace testenv

@@ -22,4 +22,7 @@ testing::TestEventListener* MakeListener() { return new CWineListener; }
 
 std::string ExistingPrinter() { return "prw3test"; }
 
+CInstallerRights::CInstallerRights() : m_bWasAdministrator(true) {}
+CInstallerRights::~CInstallerRights() = default;
+
 }  // namespace testenv

@@ -1,14 +1,16 @@
 // Registry helpers for tests on both platforms.
 #include "support/TestRegistry.h"
 
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
-#include <vector>
 
 namespace testenv {
 
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data,
                  DWORD size) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                            nullptr, &h, nullptr))
@@ -33,16 +35,11 @@ std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   DWORD type = 0, size = 0;
   std::string result = "<missing>";
   if (RegQueryValueExA(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    std::vector<BYTE> data(size + 1);
-    RegQueryValueExA(h, name.c_str(), nullptr, &type, data.data(), &size);
-    if (type == REG_DWORD && size == 4) {
-      DWORD v;
-      memcpy(&v, data.data(), 4);
-      result = std::to_string(v);
-    } else {
-      result.assign(reinterpret_cast<const char*>(data.data()), size);
-      while (!result.empty() && result.back() == '\0') result.pop_back();
-    }
+    std::string data(size + 1, '\0');
+    RegQueryValueExA(h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
+    DWORD v = 0;
+    memcpy(&v, data.data(), size == 4 ? 4 : 0);
+    result = type == REG_DWORD && size == 4 ? std::to_string(v) : data.substr(0, data.find_last_not_of('\0') + 1);
   }
   RegCloseKey(h);
   return result;
@@ -56,6 +53,7 @@ bool RegKeyExists(HKEY root, const std::string& key) {
 }
 
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
   RegDeleteValueA(h, name.c_str());
@@ -63,6 +61,7 @@ void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) 
 }
 
 bool DeleteRegTree(HKEY root, const std::string& key) {
+  CInstallerRights installer;
   HKEY h = nullptr;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return false;
   char name[MAX_PATH];

@@ -1,5 +1,6 @@
 // winsim input state and system parameters: keys held down as tests set them, the
-// cursor resting over the tray, the focus window, and fixed metrics and colours.
+// cursor resting over the tray, the focus and foreground windows, and fixed metrics and
+// colours.
 #include "input.h"
 
 #include "core.h"
@@ -18,6 +19,8 @@ const POINT kCursor = {winsim::kScreenWidth - 40, winsim::kScreenHeight - 20};  
 struct InputState {
   std::bitset<256> keysDown;
   HWND focus = nullptr;
+  // No window of the program's at first: a tray click comes through the taskbar.
+  HWND foreground = nullptr;
 };
 
 InputState& S() {
@@ -29,6 +32,7 @@ const ResetHook g_reset([] { S() = InputState{}; });
 
 const DestroyHook g_destroy([](HWND hwnd) {
   if (S().focus == hwnd) S().focus = nullptr;
+  if (S().foreground == hwnd) S().foreground = nullptr;
 });
 
 }  // namespace
@@ -36,6 +40,8 @@ const DestroyHook g_destroy([](HWND hwnd) {
 namespace winsim::detail {
 
 POINT CursorPos() { return kCursor; }
+
+HWND ForegroundWindow() { return S().foreground; }
 
 bool IsKeyDown(int vk) { return vk >= 0 && vk <= 255 && S().keysDown[static_cast<size_t>(vk)]; }
 
@@ -83,12 +89,16 @@ DWORD WINAPI GetSysColor(int nIndex) {
   return SysColor(nIndex);
 }
 
-// Nothing reads the foreground window back: the call only checks its argument.
+// Always granted: the program asks for it while handling the user's click on its icon.
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
-  if (!LiveWindow(hWnd)) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+  WindowRecord* w = LiveWindow(hWnd);
+  if (!w) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
   if (DWORD e = Fault("SetForegroundWindow")) return Fail(FALSE, e);
+  S().foreground = w->hwnd;
   return TRUE;
 }
+
+HWND WINAPI GetForegroundWindow() { return S().foreground; }
 
 HWND WINAPI SetFocus(HWND hWnd) {
   WindowRecord* w = hWnd ? LiveWindow(hWnd) : nullptr;

@@ -7,6 +7,7 @@
 namespace winsim::detail {
 
 POINT CursorPos();
+HWND ForegroundWindow();
 bool IsKeyDown(int vk);
 COLORREF SysColor(int index);
 

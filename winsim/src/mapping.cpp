@@ -1,14 +1,18 @@
 // winsim file mappings: read-write paging-file blocks shared by (case-sensitive) name,
-// viewed from offset 0. A block's name lasts while a handle to it is open; its memory
+// viewed from offset 0. A block is a host shared-memory object; every view maps it at an
+// address of its own. A block's name lasts while a handle to it is open; its memory
 // while a handle or a view is.
 #include "core.h"
 
 #include "winsim/control.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
-#include <new>
 #include <string>
 
 using namespace winsim::detail;
@@ -17,20 +21,31 @@ namespace {
 
 const char kMappingKind[] = "mapping";
 const SIZE_T kPageSize = 4096;
+// Unmapped views whose addresses stay reserved, so that a stale pointer faults instead
+// of reaching a newer view placed there.
+const size_t kQuarantine = 256;
+
+SIZE_T WholePages(SIZE_T size) { return (size + kPageSize - 1) / kPageSize * kPageSize; }
 
 struct Mapping {
+  ~Mapping() {
+    if (fd >= 0) close(fd);
+  }
   std::string name;  // empty: unnamed, or its name went with its last handle
   SIZE_T size = 0;
-  // Exactly `size` bytes, so AddressSanitizer flags any touch past the block, even
-  // where the platform's page rounding would let it pass.
-  std::unique_ptr<BYTE[]> data;
+  int fd = -1;  // whole pages; the block is their last `size` bytes
   size_t handles = 0;
   size_t views = 0;
 };
 
+// A view's pages hold the block so that it ends exactly where the page after them, kept
+// inaccessible, begins: any touch past the block faults at once (with or without
+// AddressSanitizer), even where the platform's page rounding would let it pass.
 struct View {
   Mapping* mapping;
   SIZE_T size;
+  BYTE* region;
+  SIZE_T regionSize;  // the pages and the guard page
 };
 
 struct MappingState {
@@ -38,6 +53,7 @@ struct MappingState {
   std::map<std::string, Mapping*> named;
   std::multimap<const BYTE*, View> views;
   SIZE_T largestView = 0;
+  std::deque<std::pair<BYTE*, SIZE_T>> quarantine;
 };
 
 MappingState& S() {
@@ -45,7 +61,26 @@ MappingState& S() {
   return s;
 }
 
-const ResetHook kReset([] { S() = MappingState{}; });
+// A view no longer: its pages become inaccessible and stay reserved for a while.
+void Retire(const View& v) {
+  mmap(v.region, v.regionSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
+  auto& q = S().quarantine;
+  q.emplace_back(v.region, v.regionSize);
+  if (q.size() > kQuarantine) {
+    munmap(q.front().first, q.front().second);
+    q.pop_front();
+  }
+}
+
+// The quarantine outlives Reset: old views' addresses must not come back.
+const ResetHook kReset([] {
+  MappingState& s = S();
+  for (auto& v : s.views) Retire(v.second);
+  s.views.clear();
+  s.named.clear();
+  s.live.clear();
+  s.largestView = 0;
+});
 
 void DropIfUnused(Mapping* m) {
   if (m->handles == 0 && m->views == 0) S().live.erase(m);
@@ -94,8 +129,9 @@ HANDLE WINAPI CreateFileMappingA(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flPr
   }
   auto m = std::make_unique<Mapping>();
   m->size = static_cast<SIZE_T>(size);
-  m->data.reset(new (std::nothrow) BYTE[m->size]());
-  if (!m->data) return Fail<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+  m->fd = memfd_create("winsim-mapping", MFD_CLOEXEC);
+  if (m->fd < 0 || ftruncate(m->fd, static_cast<off_t>(WholePages(m->size))) != 0)
+    return Fail<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
   m->name = name;
   Mapping* raw = m.get();
   s.live[raw] = std::move(m);
@@ -119,11 +155,20 @@ LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD, DWORD dwFileOffset
   // The platform rounds the block up to whole pages: a view may reach into the last
   // page, not beyond it.
   SIZE_T size = dwNumberOfBytesToMap ? dwNumberOfBytesToMap : m->size;
-  if (size > (m->size + kPageSize - 1) / kPageSize * kPageSize) return Fail<LPVOID>(nullptr, ERROR_ACCESS_DENIED);
+  if (size > WholePages(m->size)) return Fail<LPVOID>(nullptr, ERROR_ACCESS_DENIED);
   if (DWORD e = Fault("MapViewOfFile")) return Fail<LPVOID>(nullptr, e);
 
-  BYTE* base = m->data.get();
-  S().views.emplace(base, View{m, size});
+  const SIZE_T pages = WholePages(m->size);
+  View v{m, size, nullptr, pages + kPageSize};
+  void* region = mmap(nullptr, v.regionSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (region == MAP_FAILED) return Fail<LPVOID>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+  v.region = static_cast<BYTE*>(region);
+  if (mmap(v.region, pages, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, m->fd, 0) == MAP_FAILED) {
+    munmap(v.region, v.regionSize);
+    return Fail<LPVOID>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+  }
+  BYTE* base = v.region + (pages - m->size);
+  S().views.emplace(base, v);
   S().largestView = std::max(S().largestView, size);
   ++m->views;
   return base;
@@ -138,6 +183,7 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress) {
                          [p](const auto& v) { return p >= v.first && p < v.first + v.second.size; });
   if (it == views.end()) return Fail(FALSE, ERROR_INVALID_ADDRESS);
   Mapping* m = it->second.mapping;
+  Retire(it->second);
   views.erase(it);
   --m->views;
   DropIfUnused(m);

@@ -35,4 +35,12 @@ BOOL AppendItem(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem)
 // Destroys a live menu and its sub-menus.
 void DestroyMenuTree(HMENU hMenu);
 
+// DefWindowProcA's WM_CANCELMODE: ends the open pop-up menu of that owner.
+void CancelMenuOf(HWND owner);
+// A message sent or posted to a window, and the thread reading its queue: after a menu
+// whose owner was in the foreground, the owner must get a message before the thread
+// reads its queue again, or the next menu no longer closes on a click outside it.
+void NoteMessageTo(HWND hwnd);
+void NoteQueueRead();
+
 }  // namespace winsim::detail

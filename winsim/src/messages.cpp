@@ -2,6 +2,7 @@
 // broadcast messages, registered messages, GetMessageA with the idle turn that keeps a
 // native message loop from ever blocking, and the scripted idle steps tests push.
 #include "core.h"
+#include "menus.h"
 #include "input.h"
 #include "message_queue.h"
 #include "window_store.h"
@@ -120,6 +121,7 @@ LRESULT Dispatch(const MSG& msg) {
 }
 
 Next TakeNext(MSG* msg, bool takeQuit) {
+  NoteQueueRead();
   QueueState& s = S();
   if (!s.posted.empty()) {
     *msg = s.posted.front();
@@ -160,6 +162,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (DWORD e = Fault("PostMessageA")) return Fail(FALSE, e);
   // A null window posts to the thread itself.
   Post(hWnd, Msg, wParam, lParam);
+  NoteMessageTo(hWnd);
   return TRUE;
 }
 
@@ -171,6 +174,7 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   // One thread: a sent message is handled at once, ahead of everything queued.
+  NoteMessageTo(hWnd);
   return CallWindowProcedure(hWnd, Msg, wParam, lParam);
 }
 

@@ -47,6 +47,7 @@ struct RegistryState {
   std::map<uintptr_t, KeyHandle> handles;
   uintptr_t nextHandle = 0x40000;
   std::vector<DenyRule> denied;
+  bool administrator = true;
 
   static std::shared_ptr<Key> NewRoot(HKEY hive) {
     auto key = std::make_shared<Key>();
@@ -153,8 +154,11 @@ std::string ChildPath(const std::string& parent, const std::string& name) {
   return parent.empty() ? Fold(name) : parent + "\\" + Fold(name);
 }
 
+// What a standard user may not do anywhere in HKEY_LOCAL_MACHINE.
+const REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+
 REGSAM DeniedRights(HKEY hive, const std::string& foldedPath) {
-  REGSAM rights = 0;
+  REGSAM rights = hive == HKEY_LOCAL_MACHINE && !S().administrator ? kWriteRights : 0;
   for (const DenyRule& rule : S().denied) {
     if (rule.hive != hive) continue;
     const std::string& p = rule.path;
@@ -685,6 +689,9 @@ void DenyKeyAccess(HKEY hive, const std::string& path, REGSAM rights) {
   for (const std::string& part : ControlPath(path)) folded = ChildPath(folded, part);
   S().denied.push_back(DenyRule{hive, folded, rights});
 }
+
+void SetAdministrator(bool administrator) { S().administrator = administrator; }
+bool IsAdministrator() { return S().administrator; }
 
 size_t OpenKeyCount() { return S().handles.size(); }
 

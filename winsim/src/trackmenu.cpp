@@ -1,10 +1,12 @@
 // winsim TrackPopupMenu: the pop-up's modal loop as the platform runs it. The owner gets
 // WM_INITMENUPOPUP, WM_MEASUREITEM and WM_DRAWITEM; the open menu is a "#32768" window
 // that takes keyboard input from the queue (arrows, Enter, Escape) and WM_CANCELMODE;
-// everything else is dispatched meanwhile. A test scripts the user's choice; the chosen
+// everything else is dispatched meanwhile. A click outside ends it only while its owner
+// is the foreground window. A test scripts the user's choice; the chosen
 // command reaches the owner as a posted WM_COMMAND.
 #include "core.h"
 #include "gdi.h"
+#include "input.h"
 #include "menus.h"
 #include "message_queue.h"
 #include "window_store.h"
@@ -22,6 +24,10 @@ struct TrackState {
   std::vector<winsim::TrackPopupMenuCall> calls;
   std::deque<winsim::MenuScript> scripts;
   bool open = false;
+  HWND openOwner = nullptr;
+  bool cancelled = false;     // WM_CANCELMODE reached the owner's DefWindowProcA
+  HWND owedOwner = nullptr;   // a menu ended in the foreground: it needs a message
+  HWND staleOwner = nullptr;  // it did not: its next menu ignores clicks outside
 };
 
 TrackState& S() {
@@ -43,6 +49,7 @@ struct Tracker {
   std::vector<RECT> rects;
   int focused = -1;
   bool ended = false;
+  bool clickEnds = false;
   UINT chosen = 0;
 
   winsim::TrackPopupMenuCall& Record() { return S().calls[call]; }
@@ -194,6 +201,10 @@ Steps StepsOf(Tracker& t, const winsim::MenuScript& script) {
         t.ended = true;
         return;
       }
+      if (action.kind == Kind::ClickOutside) {
+        t.ended = t.Record().endedByClick = t.clickEnds;
+        return;
+      }
       int index = IndexOfCommand(t, action.id);
       if (index < 0) {
         t.Record().scriptError = "no item with command " + std::to_string(action.id);
@@ -208,7 +219,7 @@ Steps StepsOf(Tracker& t, const winsim::MenuScript& script) {
 }
 
 void RunLoop(Tracker& t, Steps* steps) {
-  while (!t.ended && LiveMenu(t.menu) && LiveWindow(t.window)) {
+  while (!t.ended && !S().cancelled && LiveMenu(t.menu) && LiveWindow(t.window)) {
     MSG msg;
     Next next = TakeNext(&msg, false);
     if (next == Next::Quit) break;  // left for the outer loop
@@ -223,6 +234,24 @@ void RunLoop(Tracker& t, Steps* steps) {
 }
 
 }  // namespace
+
+namespace winsim::detail {
+
+void CancelMenuOf(HWND owner) {
+  if (S().open && S().openOwner == owner) S().cancelled = true;
+}
+
+void NoteMessageTo(HWND hwnd) {
+  if (hwnd && hwnd == S().owedOwner) S().owedOwner = nullptr;
+}
+
+void NoteQueueRead() {
+  if (!S().owedOwner) return;
+  S().staleOwner = S().owedOwner;
+  S().owedOwner = nullptr;
+}
+
+}  // namespace winsim::detail
 
 BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, const RECT*) {
   if (!LiveMenu(hMenu)) return Fail(FALSE, ERROR_INVALID_MENU_HANDLE);
@@ -241,7 +270,13 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   }
 
   s.open = true;
+  s.openOwner = owner->hwnd;
+  s.cancelled = false;
   Tracker t(hMenu, owner->hwnd, s.calls.size() - 1);
+  // The owner must be the foreground window, and the last menu's ending must have been
+  // followed by a message to its owner, or the menu ignores clicks outside it.
+  t.clickEnds = ForegroundWindow() == t.owner && s.staleOwner != t.owner;
+  if (s.staleOwner == t.owner) s.staleOwner = nullptr;
   bool scripted = !s.scripts.empty();
   Steps steps;
   if (scripted) {
@@ -272,6 +307,8 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
     Send(t.owner, WM_EXITMENULOOP, TRUE, 0);
   }
   S().open = false;
+  S().openOwner = nullptr;
+  if (ForegroundWindow() == t.owner) S().owedOwner = t.owner;
   t.Record().chosen = t.chosen;
   BOOL result = (uFlags & TPM_RETURNCMD) ? static_cast<BOOL>(t.chosen) : TRUE;
   if (t.chosen && !(uFlags & TPM_RETURNCMD) && LiveWindow(t.owner)) Post(t.owner, WM_COMMAND, t.chosen, 0);
@@ -297,6 +334,11 @@ MenuScript& MenuScript::Choose(UINT id) {
 
 MenuScript& MenuScript::Cancel() {
   m_actions.push_back(Action{Action::Kind::Cancel, 0, nullptr});
+  return *this;
+}
+
+MenuScript& MenuScript::ClickOutside() {
+  m_actions.push_back(Action{Action::Kind::ClickOutside, 0, nullptr});
   return *this;
 }
 

@@ -2,6 +2,7 @@
 // they send, the look-ups (IsWindow, GetClassNameA, FindWindowA, GetParent,
 // GetWindowLongA) and visibility. Owns the store and the user-handle sequence.
 #include "core.h"
+#include "menus.h"
 #include "window_store.h"
 
 #include "winsim/control.h"
@@ -204,6 +205,9 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM, LPARAM) {
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(hWnd);
+      return 0;
+    case WM_CANCELMODE:
+      CancelMenuOf(hWnd);
       return 0;
     default:
       return 0;

@@ -44,3 +44,4 @@ void SetPlatformId(DWORD platformId);
 #include "winsim/control_ui.h"
 #include "winsim/control_process.h"
 #include "winsim/control_sync.h"
+#include "winsim/control_user.h"

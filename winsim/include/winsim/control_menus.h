@@ -24,7 +24,8 @@ std::string DumpMenu(HMENU hMenu);
 // dispatched between steps. When the steps are done the menu closes (a command chosen
 // by Choose, else nothing). Without a script a menu stays open while time passes (within
 // the idle budget) and then closes without a command; keyboard input posted to its
-// "#32768" window, or WM_CANCELMODE, acts on it as on the platform.
+// "#32768" window, or WM_CANCELMODE (posted, or reaching the owner's DefWindowProcA),
+// acts on it as on the platform.
 class MenuScript {
  public:
   // Runs `step` while the menu is open (a timer tick, a tray click, the clock...).
@@ -36,9 +37,16 @@ class MenuScript {
   // nothing chosen.
   MenuScript& Choose(UINT id);
   MenuScript& Cancel();
+  // The user clicks outside the menu. That ends it (nothing chosen, endedByClick set)
+  // only while its owner is the foreground window (SetForegroundWindow before
+  // TrackPopupMenu) and, when an earlier menu of that owner ended in the foreground, a
+  // message was sent or posted to the owner after that TrackPopupMenu before the thread
+  // read its queue again (the WM_NULL after it). Otherwise the menu stays open and the
+  // script goes on; its end closes the menu.
+  MenuScript& ClickOutside();
 
   struct Action {
-    enum class Kind { Run, Highlight, Choose, Cancel } kind;
+    enum class Kind { Run, Highlight, Choose, Cancel, ClickOutside } kind;
     UINT id;
     std::function<void()> step;
   };
@@ -62,6 +70,7 @@ struct TrackPopupMenuCall {
   std::vector<MEASUREITEMSTRUCT> measures;  // as the owner answered them
   std::vector<DRAWITEMSTRUCT> draws;        // as sent, in order
   std::string scriptError;                // a scripted command that was not in the menu
+  bool endedByClick;                      // a scripted click outside the menu ended it
 };
 // Every TrackPopupMenu call since the last Reset, also those refused.
 std::vector<TrackPopupMenuCall> TrackPopupMenuCalls();

@@ -284,6 +284,7 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount);
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 BOOL WINAPI SetForegroundWindow(HWND hWnd);
+HWND WINAPI GetForegroundWindow();
 HWND WINAPI SetFocus(HWND hWnd);
 
 // Menus and resources.
