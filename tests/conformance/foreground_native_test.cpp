@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/RecordingWindow.h"
+#include "support/TestWindow.h"
 #include "winsim/control.h"
 
 TEST(ForegroundNative, ClickOutsideEndsMenuOnlyInForegroundAndAfterAMessageToTheOwner) {
@@ -17,8 +17,7 @@ TEST(ForegroundNative, ClickOutsideEndsMenuOnlyInForegroundAndAfterAMessageToThe
   AppendMenuA(hMenu, MF_STRING, 900, "Office Printer");
   size_t calls = 0;
   for (const auto& c : kCases) {
-    testenv::CRecordingWindow owner;
-    HWND hOwner = owner.Handle();
+    HWND hOwner = testenv::CreateTestWindow();
     for (int round = 0; round < 2; ++round) {
       if (c.foreground) SetForegroundWindow(hOwner);
       winsim::ScriptTrackPopupMenu(winsim::MenuScript().ClickOutside().Choose(900));
@@ -29,5 +28,7 @@ TEST(ForegroundNative, ClickOutsideEndsMenuOnlyInForegroundAndAfterAMessageToThe
       EXPECT_EQ(c.ended[round], call.endedByClick) << c.foreground << c.messageAfter << " round " << round;
       EXPECT_EQ(c.ended[round] ? 0u : 900u, call.chosen) << "a menu left open takes the later choice";
     }
+    DestroyWindow(hOwner);
   }
+  DestroyMenu(hMenu);
 }

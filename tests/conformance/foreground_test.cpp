@@ -4,25 +4,33 @@
 
 #include <gtest/gtest.h>
 
-#include "support/RecordingWindow.h"
+namespace {
+
+int g_nTicks = 0;
+
+// The second tick only comes when the first did not end the menu.
+LRESULT CALLBACK OwnerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_TIMER && ++g_nTicks == 1) SendMessageA(hWnd, WM_CANCELMODE, 0, 0);
+  else if (uMsg == WM_TIMER) PostMessageA(FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+  return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+}  // namespace
 
 TEST(ForegroundConformance, CancelModeSentToTheOwnerEndsItsMenu) {
-  testenv::CRecordingWindow owner;
-  HWND hOwner = owner.Handle();
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = OwnerProc;
+  wc.lpszClassName = "Prw3MenuOwner";
+  RegisterClassA(&wc);
+  HWND hOwner = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(SetForegroundWindow(hOwner));
   EXPECT_EQ(hOwner, GetForegroundWindow());
   HMENU hMenu = CreatePopupMenu();
   AppendMenuA(hMenu, MF_STRING, 900, "Office Printer");
-  int ticks = 0;
-  owner.m_handler = [&](UINT uMsg, WPARAM, LPARAM, LRESULT*) {
-    if (uMsg != WM_TIMER) return false;
-    // The second tick only comes when the first did not end the menu.
-    ++ticks == 1 ? SendMessageA(hOwner, WM_CANCELMODE, 0, 0)
-                 : PostMessageA(FindWindowA("#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
-    return false;
-  };
   SetTimer(hOwner, 1, 100, nullptr);
   EXPECT_EQ(0, TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 10, 10, 0, hOwner, nullptr));
-  EXPECT_EQ(1, ticks);
+  EXPECT_EQ(1, g_nTicks);
   KillTimer(hOwner, 1);
+  DestroyMenu(hMenu);
+  DestroyWindow(hOwner);
 }
