@@ -9,8 +9,11 @@ class DeletedPrinterTest : public ResidentTest {
 protected:
   // Runs the resident through `steps` with an entry in HKLM too (by default the same, as
   // an administrator's installation makes it); whether it was still there after them.
-  bool Stays(const std::string& cmdLine, std::initializer_list<std::function<void()>> steps, std::string hklm = "") {
+  // The resident runs with an administrator's rights unless told otherwise.
+  bool Stays(const std::string& cmdLine, std::initializer_list<std::function<void()>> steps, std::string hklm = "",
+             bool bAdministrator = true) {
     testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, hklm.empty() ? m_driver.runCommand : hklm);
+    winsim::SetAdministrator(bAdministrator);
     bool bStayed = false;
     for (const std::function<void()>& step : steps) winsim::PushIdleStep(step);
     EXPECT_EQ(0, RunAndClose(cmdLine, {[&] { bStayed = ResidentWindow() != nullptr; }}));
@@ -52,6 +55,14 @@ TEST_F(DeletedPrinterTest, TickOrClickAfterDeletionRemovesTheEntriesAndClosesThe
                      "C:\\Other\\tool.exe \"C:\\Other\\config.ini\""));
   EXPECT_TRUE(testenv::FileExists("C:\\Other\\config.ini") && testenv::FileExists(m_driver.paramFile));
   EXPECT_FALSE(HasRunEntry(HKEY_CURRENT_USER) || HasRunEntry(HKEY_LOCAL_MACHINE)) << "the values go all the same";
+
+  // A standard user's resident cannot open the machine's Run key for writing: its own
+  // entry and file go, the machine's entry stays, and it closes all the same.
+  ResetMachine();
+  EXPECT_FALSE(Stays("", {[] { DeletePrinter(); Tick(); }}, "", false));
+  EXPECT_FALSE(HasRunEntry(HKEY_CURRENT_USER));
+  EXPECT_TRUE(HasRunEntry(HKEY_LOCAL_MACHINE));
+  EXPECT_FALSE(testenv::FileExists(m_driver.paramFile));
 }
 
 TEST_F(DeletedPrinterTest, NothingChangesWithoutProofThatThePrinterIsGone) {

@@ -1,5 +1,6 @@
 // The tray icon's pop-up menu: its items and separators from the driver's registry, the
-// owner-drawn items' geometry and colours, the close gesture and a tick under the open menu.
+// owner-drawn items' geometry and colours, a click outside, the close gesture and a tick
+// under the open menu.
 #include "support/ResidentHarness.h"
 
 #include <tuple>
@@ -115,6 +116,17 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
               std::make_tuple(text.kind, text.rect.left, text.rect.top, text.text, text.color, text.bkColor))
         << e.id;
   }
+}
+
+TEST_F(TrayMenuTest, ClickOutsideEndsTheMenuEveryTime) {
+  // The first menu and the next: the resident must come to the foreground before each and
+  // nudge its window after it, or a click elsewhere leaves the menu open.
+  const auto clickOutside = [] { OpenMenu(winsim::MenuScript().ClickOutside()); };
+  EXPECT_EQ(0, RunAndClose("", {clickOutside, clickOutside}));
+  const std::vector<winsim::TrackPopupMenuCall> calls = winsim::TrackPopupMenuCalls();
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_TRUE(calls[0].endedByClick);
+  EXPECT_TRUE(calls[1].endedByClick);
 }
 
 TEST_F(TrayMenuTest, CloseGestureAndATickUnderTheOpenMenu) {

@@ -4,6 +4,7 @@
 
 #include "base/RegUtil.h"
 #include "profile/DriverFolder.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,7 @@ TEST(DriverPaths, DriverNameComesFromDrvnameOrTheModelId) {
 }
 
 TEST(DriverPaths, InstallDirAndStatusProgramAreFoundAndStoredBack) {
+  testenv::CInstallerRights admin;  // storing back writes the machine's driver key
   profiletest::CDriverFolder folder;
   folder.WriteIni("[Install]\r\nDRVNAME=Drv1\r\n");
   EXPECT_EQ(kDir + "\\", Look(GetInstallDir, "Drv1"));
@@ -77,6 +79,7 @@ TEST(DriverPaths, InstallDirAndStatusProgramAreFoundAndStoredBack) {
 }
 
 TEST(DriverPaths, LibraryPathsJoinTheInstallDirOrADotAndNeverCut) {
+  testenv::CInstallerRights admin;
   profiletest::CDriverFolder folder;
   Store("ModelID", "X1");
   folder.WriteIni("[Install]\r\nDRVNAME=Drv1\r\n[X1]\r\nPrnDll=P.DLL\r\n[Language]\r\nUS=9,1\r\n[US]\r\nResDll=R.DLL\r\n");

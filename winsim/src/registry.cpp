@@ -47,7 +47,7 @@ struct RegistryState {
   std::map<uintptr_t, KeyHandle> handles;
   uintptr_t nextHandle = 0x40000;
   std::vector<DenyRule> denied;
-  bool administrator = true;
+  bool administrator = false;
 
   static std::shared_ptr<Key> NewRoot(HKEY hive) {
     auto key = std::make_shared<Key>();

@@ -1,5 +1,5 @@
-// winsim test control for the simulated user's rights: an administrator (the default,
-// restored by Reset) or a standard user, whose HKEY_LOCAL_MACHINE is read-only.
+// winsim test control for the simulated user's rights: a standard user (the default,
+// restored by Reset), whose HKEY_LOCAL_MACHINE is read-only, or an administrator.
 #pragma once
 
 namespace winsim {
