@@ -26,6 +26,7 @@ const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 struct Installation {
   DemoDriver driver;
   InstallNames names;
+  std::vector<std::string> folders;  // made for it, outermost first
 };
 
 std::vector<Installation>& Installations() {
@@ -62,11 +63,11 @@ const std::map<std::string, std::string>& PackageParams() {
   return params;
 }
 
-// Makes the folder and the missing ones above it.
-bool MakeFolders(const std::string& folder) {
+// Makes the folder and the missing ones above it, noting those it made.
+bool MakeFolders(const std::string& folder, std::vector<std::string>* pMade) {
   for (size_t pos = folder.find('\\', 3);; pos = folder.find('\\', pos + 1)) {
-    if (!CreateDirectoryA(folder.substr(0, pos).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-      return false;
+    if (CreateDirectoryA(folder.substr(0, pos).c_str(), nullptr)) pMade->push_back(folder.substr(0, pos));
+    else if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
     if (pos == std::string::npos) return true;
   }
 }
@@ -139,7 +140,7 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
 
   // The installer's parameter file lies beside the driver's files, uniquely named.
   char szParamFile[MAX_PATH] = {0};
-  if (!MakeFolders(d.installDir) || !detail::PlaceDemoBinaries(d.installDir) ||
+  if (!MakeFolders(d.installDir, &inst.folders) || !detail::PlaceDemoBinaries(d.installDir) ||
       !GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) {
     ADD_FAILURE() << "cannot install in " << d.installDir << ": error " << GetLastError();
     return d;
@@ -166,7 +167,8 @@ void UninstallDemoDriver() {
     for (const std::string& file : {d.paramFile, d.iniFile, d.printerLibrary, d.englishResources, d.germanResources,
                                     d.statusProgram, d.auxProgram})
       DeleteFileA(file.c_str());
-    RemoveDirectoryA(d.installDir.c_str());
+    for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)
+      RemoveDirectoryA(folder->c_str());
   }
   Installations().clear();
 }
