@@ -125,9 +125,14 @@ TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
   EXPECT_EQ(nullptr, TableHolder()) << "the slot is given back";
   CloseHandle(hMap);
   EXPECT_FALSE(winsim::FileMappingExists(MONITOR_MAP_NAME)) << "and the block's handle closed";
-  for (const char* pszLine : {" : ***** LOG START ******", " : InitInstance", " : MainFrame.StartUp() : Result : 1",
-                              " : WM_CLOSE", " : WM_DESTROY", " : ***** LOG END ******"})
-    EXPECT_TRUE(LogHas(pszLine)) << pszLine;
+  const std::string lines[] = {" : ***** LOG START ******", " : InitInstance", " : lpszCmdLine : /A \"" + m_driver.paramFile + "\"\r\n",
+                                " : MainFrame.m_szModelID : " + m_driver.modelID,
+                                " : MainFrame.m_szPrinterName : " + testenv::ExistingPrinter(),
+                                " : MainFrame.m_szPortName : ", " : MainFrame.m_szDriverName : prw3test",
+                                " : MainFrame.m_bRemove : 0", " : MainFrame.m_bInstall : 0",
+                                " : MainFrame.StartUp() : Result : 1", " : WM_CLOSE", " : WM_DESTROY",
+                                " : ***** LOG END ******"};
+  for (const std::string& line : lines) EXPECT_TRUE(LogHas(line)) << line;
 
   // "TrayIconEndTime" 0 or missing: no timer polls the spooler.
   for (const char* pszEndTime : {"TrayIconEndTime=0\r\n", ""}) {
@@ -170,6 +175,11 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
   EXPECT_EQ(0, RunResident("/P \"" + testenv::ExistingPrinter() + "\" " + std::string(300, ' ')));
   EXPECT_EQ(nullptr, ResidentWindow());
   EXPECT_TRUE(LogHas(" : CCommandLine : command line too long\r\n"));
+  // A printer whose driver names no model: the process ends at once, without a message
+  // loop that no window would ever end.
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
+  EXPECT_EQ(0, RunResident("/P \"" + testenv::ExistingPrinter() + "\""));
+  EXPECT_FALSE(winsim::MessageLoopRanDry());
 }
 
 TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
