@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestWindow.h"
+
 namespace {
 
 int g_nTicks = 0;
@@ -18,11 +20,7 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 TEST(ForegroundConformance, CancelModeSentToTheOwnerEndsItsMenu) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = OwnerProc;
-  wc.lpszClassName = "Prw3MenuOwner";
-  RegisterClassA(&wc);
-  HWND hOwner = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND hOwner = testenv::CreateTestWindow(OwnerProc);
   ASSERT_TRUE(SetForegroundWindow(hOwner));
   EXPECT_EQ(hOwner, GetForegroundWindow());
   HMENU hMenu = CreatePopupMenu();

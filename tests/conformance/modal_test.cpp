@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "support/TestWindow.h"
+
 namespace {
 
 // What the owner saw, as "M920 D920:19 ...": measured, drawn with its height (s: selected).
@@ -42,11 +44,7 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST(ModalConformance, PopupMenuDrawsOwnerDrawnItemsRunsTimersAndPostsTheChoice) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = OwnerProc;
-  wc.lpszClassName = "Prw3ConfModalOwner";
-  RegisterClassA(&wc);
-  HWND hOwner = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 99, 99, nullptr, nullptr, nullptr, nullptr);
+  HWND hOwner = testenv::CreateTestWindow(OwnerProc);
   ASSERT_NE(nullptr, hOwner);
   g_hMenu = CreatePopupMenu();
   AppendMenuA(g_hMenu, MF_STRING, 900, "Office Printer");

@@ -4,6 +4,7 @@
 
 #include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
+#include "support/TestWindow.h"
 
 #include <shellapi.h>
 
@@ -207,11 +208,7 @@ TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
 
   // A resident died without removing itself, and its handle now names another program's
   // window: remove mode must not close that window, and a start takes the slot.
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "ForeignClass";
-  RegisterClassA(&wc);
-  HWND hForeign = CreateWindowExA(0, "ForeignClass", "", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+  HWND hForeign = testenv::CreateTestWindow();
   HANDLE hMap2 = RegisterKey(m_driver.printerKey);
   SetMonitorWindow(m_driver.printerKey.c_str(), "", hForeign, MONITOR_KIND_TRAY);
   EXPECT_EQ(0, RunResident(remove));

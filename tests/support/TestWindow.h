@@ -1,20 +1,20 @@
-// A plain hidden top-level window for tests that need a live window handle. Its class
-// is registered on first use; later registrations in the same process fail harmlessly.
+// A plain hidden top-level window for tests that need a live window handle, with its own
+// window procedure if given. Each procedure gets a class of its own, registered on first use.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 namespace testenv {
 
-constexpr const char TEST_WND_CLASS[] = "Prw3TestWindow";
-
-inline HWND CreateTestWindow(LPCSTR szTitle = "") {
+inline HWND CreateTestWindow(WNDPROC pfnProc = DefWindowProcA) {
+  const std::string className = "Prw3TestWindow" + std::to_string(reinterpret_cast<UINT_PTR>(pfnProc));
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = TEST_WND_CLASS;
+  wc.lpfnWndProc = pfnProc;
+  wc.lpszClassName = className.c_str();
   RegisterClassA(&wc);
-  return CreateWindowExA(0, TEST_WND_CLASS, szTitle, WS_OVERLAPPED, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                         CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  return CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace testenv
