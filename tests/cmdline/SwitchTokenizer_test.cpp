@@ -32,6 +32,8 @@ TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
       {"/r /I", "[r||0][I||0]"},
       // The letter after a flag must be separated: "/R/I" runs the scan over the second slash.
       {"/R/I", "[R||0]"},
+      // A tab or a line end ends a name: flag lines of a file written in text mode end in CR LF.
+      {"/r\t/I\r\n/E\r\n", "[r||0][I||0][E||0]"},
       {"/P \"a/b\" /O \"LPT1:\"", "[P|a/b|3][O|LPT1:|5]"},
       {"/P\"Printer 1\"\t/Q \"x\"\r\n/M \"M1\"", "[P|Printer 1|9][Q|x|1][M|M1|2]"},
       {"/P9 \"Printer 1\" /O5 \"LPT1:\" /M0 \"\" /E", "[P|Printer 1|9][O|LPT1:|5][M||0][E||0]"},

@@ -101,7 +101,7 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
   std::string portHeld;
   auto started = Launch({
-      Choose(920), [] { PostMessageA(ResidentWindow(), WM_COMMAND, 931, 0); },  // 931 has no command
+      Choose(920), [] { for (WPARAM id : {931, 999, 1000}) PostMessageA(ResidentWindow(), WM_COMMAND, id, 0); },
       movePrinter("LPT2:"), Choose(ID_PRINTER_STATUS), movePrinter("LPT3:"), Choose(921),
       // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
       movePrinter(pooled), Choose(925),
@@ -119,7 +119,9 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   EXPECT_NE(std::string::npos, ParamFileOf(started[1]).find("/O \"LPT2:\""));
   for (size_t i = 2; i < 5; ++i) EXPECT_NE(std::string::npos, started[i].commandLine.find("/O \"LPT3:\"")) << i;
   EXPECT_EQ("LPT3:", portHeld);
-  for (const std::string& line : {std::string(" : CMainFrame::OnAux : id : 931\r\n"),
+  // Commands up to 999 reach the auxiliary handler, even without a command of their own.
+  EXPECT_FALSE(LogHas(" : CMainFrame::OnAux : id : 1000"));
+  for (const std::string& line : {std::string(" : CMainFrame::OnAux : id : 931\r\n"), std::string(" : CMainFrame::OnAux : id : 999\r\n"),
                                   std::string(" : CMainFrame::OnAux : port name : LPT3:\r\n"),
                                   " : CMainFrame::OnAux : command line : " + started[0].commandLine + "\r\n"})
     EXPECT_TRUE(LogHas(line)) << line;

@@ -134,6 +134,8 @@ TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
                                 " : MainFrame.StartUp() : Result : 1", " : WM_CLOSE", " : WM_DESTROY",
                                 " : ***** LOG END ******"};
   for (const std::string& line : lines) EXPECT_TRUE(LogHas(line)) << line;
+  const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
+  EXPECT_EQ(std::string::npos, log.find(" : WM_", log.find(" : WM_DESTROY") + 1)) << "a message traced after the last";
 
   // "TrayIconEndTime" 0 or missing: no timer polls the spooler.
   for (const char* pszEndTime : {"TrayIconEndTime=0\r\n", ""}) {
@@ -218,6 +220,7 @@ TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
   EXPECT_TRUE(bTookSlot && IsWindow(hForeign));
   CloseHandle(hMap2);
   CloseHandle(hMap);
+  EXPECT_FALSE(winsim::FileMappingExists(MONITOR_MAP_NAME)) << "no start left a handle to the block open";
 }
 
 TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
@@ -239,6 +242,8 @@ TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
 }
 
 TEST_F(ResidentStartupTest, PeerHoldingTheTableMutexDelaysStartUpOnceAndNeverBlocksIt) {
+  // The peer's handle keeps the mutex alive, so a resident that kept it owned shows.
+  HANDLE hPeer = CreateMutexA(nullptr, FALSE, MONITOR_MUTEX_NAME);
   for (winsim::MutexHolder holder : {winsim::MutexHolder::kHung, winsim::MutexHolder::kEnded}) {
     winsim::HoldMutexElsewhere(MONITOR_MUTEX_NAME, holder);
     const uint64_t start = winsim::ClockNow();
@@ -250,6 +255,7 @@ TEST_F(ResidentStartupTest, PeerHoldingTheTableMutexDelaysStartUpOnceAndNeverBlo
     EXPECT_EQ(0u, winsim::MutexOwnership(MONITOR_MUTEX_NAME)) << "released on every way out";
     winsim::HoldMutexElsewhere(MONITOR_MUTEX_NAME, winsim::MutexHolder::kNone);
   }
+  CloseHandle(hPeer);
 }
 
 TEST_F(ResidentStartupTest, TipCutAndIconChoiceOutOfRangeAndShellRestart) {

@@ -89,6 +89,8 @@ TEST(DriverPaths, LibraryPathsJoinTheInstallDirOrADotAndNeverCut) {
   folder.Write("R.DLL");
   EXPECT_EQ(kDir + "\\R.DLL", Look(GetResDllPath, "Drv1"));
   EXPECT_EQ("<0:-><0:->", Look(GetPrnDllPath, "Drv1", "X9") + Look(GetResDllPath, "Drv1", "X9"));
+  const std::string tooLong(MAX_PATH, 'd');  // a driver name passed that cannot be held
+  EXPECT_EQ("<0:-><0:->", Look(GetPrnDllPath, tooLong.c_str()) + Look(GetResDllPath, tooLong.c_str()));
 
   // 16 + 243 characters fit; one more does not, nor does a name of 258 or 259.
   for (size_t length : {243u, 244u, 258u, 259u}) {
@@ -105,6 +107,9 @@ TEST(DriverPaths, LibraryPathsJoinTheInstallDirOrADotAndNeverCut) {
   Store("InstallPath", deep.m_dir);
   Store("O_PRUN", "");
   EXPECT_EQ("<0:->", Look(GetStatusProgramPath, "Drv1"));
+  // An install path of 259 characters leaves no room for the separator.
+  Store("InstallPath", deep.m_dir + "\\O_P10RN1.EX");
+  EXPECT_EQ("<0:->", Look(GetInstallDir, "Drv1"));
 }
 
 TEST(DriverPaths, ABareIniNameMeansTheWindowsFolder) {

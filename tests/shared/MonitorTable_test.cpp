@@ -83,12 +83,13 @@ TEST_F(MonitorTableTest, KindsRemovalAndReuseOfFreedEntries) {
   EXPECT_EQ("Shop 0 0 0 FFFFFFFF", block.Show(0));
   EXPECT_EQ(0, memcmp(block.Entry(0) + 5, "e Printer", 10));
   EXPECT_EQ(0xFF, block.FirstByte(2));
-  // An empty printer name: the port name is the key in all three operations.
-  EXPECT_EQ(0, Register("", "IP_10.0.0.5", 3, PLACEHOLDER));
-  EXPECT_EQ(0, SetMonitorWindow("", "IP_10.0.0.5", hWnd, 3));
+  // An empty printer name: the port name is the key in all three operations. Kind 0
+  // alone is freed with its slot.
+  EXPECT_EQ(0, Register("", "IP_10.0.0.5", 0, PLACEHOLDER));
+  EXPECT_EQ(0, SetMonitorWindow("", "IP_10.0.0.5", hWnd, 0));
   EXPECT_EQ("IP_10.0.0.5", block.Name(2));
-  EXPECT_EQ(HwndValue(hWnd), block.Kind3(2));
-  UnregisterMonitorWindow(hMap, "", "IP_10.0.0.5", 3, TRUE);
+  EXPECT_EQ(HwndValue(hWnd), block.Dword(2, BLOCK1.offKind0));
+  UnregisterMonitorWindow(hMap, "", "IP_10.0.0.5", 0, TRUE);
   EXPECT_EQ(0, block.FirstByte(2));
 }
 
