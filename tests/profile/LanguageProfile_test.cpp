@@ -61,6 +61,7 @@ TEST(LanguageProfile, NothingSelectableOrNothingThatFitsGivesMinusOne) {
   const std::string ini = folder.WriteIni("[Language]\r\nA=9,1\r\n" + Section("A", "A.DLL") + "Six=123456\r\n");
   EXPECT_EQ("123456", Read(ini, "Six", 8));
   EXPECT_EQ("<-1>", Read(ini, "Six", 7));
+  EXPECT_EQ("<-1>", Read(ini, "Six", 1));
   EXPECT_EQ("<-1>", Read(ini, "Missing"));
   // A section name over 259 characters ends the selection.
   const std::string longName(260, 'n');

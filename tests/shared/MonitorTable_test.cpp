@@ -79,6 +79,8 @@ TEST_F(MonitorTableTest, KindsRemovalAndReuseOfFreedEntries) {
   EXPECT_EQ(-2, SetMonitorWindow("Office Printer", "", hWnd, 3));
 
   // The next key takes the freed entry, not the end marker; the rest of the old name stays.
+  // A peer may free an entry by its first byte alone: the new key's slots start cleared.
+  block.SetDword(0, BLOCK1.offKind12, 0x77);
   EXPECT_EQ(0, Register("Shop", "", 3, PLACEHOLDER));
   EXPECT_EQ("Shop 0 0 0 FFFFFFFF", block.Show(0));
   EXPECT_EQ(0, memcmp(block.Entry(0) + 5, "e Printer", 10));
@@ -108,6 +110,7 @@ TEST_F(MonitorTableTest, KeyLengthChoosesTheBlock) {
 
   ASSERT_EQ(0, Register(key261, "", 3, PLACEHOLDER));
   ASSERT_EQ(0, Register("", key520, 0, PLACEHOLDER));
+  HANDLE hMap2 = m_hLastMap;
   CPeerBlock block2(BLOCK2);
   ASSERT_TRUE(block2.IsOpen());
   EXPECT_EQ(key261 + " 0 0 0 FFFFFFFF", block2.Show(0));
@@ -126,6 +129,8 @@ TEST_F(MonitorTableTest, KeyLengthChoosesTheBlock) {
   EXPECT_EQ(-1, SetMonitorWindow(key521.c_str(), "", hWnd, 3));
   UnregisterMonitorWindow(m_handles.front(), key521.c_str(), "", 3, FALSE);
   EXPECT_TRUE(before1 == block1.Snapshot() && before2 == block2.Snapshot());
+  UnregisterMonitorWindow(hMap2, "", key520.c_str(), 0, TRUE);
+  EXPECT_EQ(0, block2.FirstByte(1)) << "the longest key is removed too";
 }
 
 TEST_F(MonitorTableTest, FullTableIsScannedToItsLastEntryAndNoFurther) {
