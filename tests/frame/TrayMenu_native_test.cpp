@@ -73,6 +73,7 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
   EXPECT_TRUE(winsim::DisplayList(draw.hDC).empty());
   EXPECT_EQ(0u, measure.itemWidth + measure.itemHeight);
   const winsim::TrackPopupMenuCall call = winsim::TrackPopupMenuCalls().at(0);
+  EXPECT_TRUE(call.dcChangedBy.empty()) << "each draw leaves the menu's context as it found it";
   ASSERT_EQ(4u, call.measures.size());
   EXPECT_EQ(static_cast<UINT>(winsim::kMenuHeight), call.measures[0].itemHeight);
   EXPECT_EQ(static_cast<UINT>(winsim::kMenuCheckWidth + 13 * winsim::kCharWidth), call.measures[0].itemWidth)

@@ -142,6 +142,12 @@ void DeleteSystemDC(HDC hdc) {
     if (dc->dcKind == DcKind::System) RemoveDC(Key(hdc));
 }
 
+std::tuple<COLORREF, COLORREF, ULONG_PTR, ULONG_PTR> DcState(HDC hdc) {
+  const Object* dc = Find(hdc, Kind::DC);
+  if (!dc) return {};
+  return {dc->textColor, dc->bkColor, dc->bitmap, dc->brush};
+}
+
 }  // namespace winsim::detail
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {

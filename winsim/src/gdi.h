@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <tuple>
+
 namespace winsim::detail {
 
 // A bitmap as CreateBitmap makes it; null for an impossible size or depth.
@@ -15,5 +17,7 @@ const UINT kScreenBitsPixel = 32;
 // counted among the program's objects.
 HDC NewSystemDC();
 void DeleteSystemDC(HDC hdc);
+// What owner drawing must leave as it found it: the colours and the objects selected.
+std::tuple<COLORREF, COLORREF, ULONG_PTR, ULONG_PTR> DcState(HDC hdc);
 
 }  // namespace winsim::detail

@@ -110,7 +110,10 @@ void Draw(Tracker& t, int index, UINT action) {
   DRAWITEMSTRUCT dis = {ODT_MENU, 0, item->id, action, state, reinterpret_cast<HWND>(t.menu), t.hdc,
                         t.rects[static_cast<size_t>(index)], item->data};
   t.Record().draws.push_back(dis);
+  const auto before = DcState(t.hdc);
   Send(t.owner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis));
+  // Windows asks the owner to leave the context in its default state.
+  if (DcState(t.hdc) != before) t.Record().dcChangedBy.push_back(dis.itemID);
 }
 
 void Select(Tracker& t, int index) {

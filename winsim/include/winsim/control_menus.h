@@ -69,6 +69,7 @@ struct TrackPopupMenuCall {
   HDC hdc;                                // the context owner drawing got (see DisplayList)
   std::vector<MEASUREITEMSTRUCT> measures;  // as the owner answered them
   std::vector<DRAWITEMSTRUCT> draws;        // as sent, in order
+  std::vector<UINT> dcChangedBy;            // items whose drawing left the context changed
   std::string scriptError;                // a scripted command that was not in the menu
   bool endedByClick;                      // a scripted click outside the menu ended it
 };
