@@ -36,7 +36,8 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
        [&] { set(kMenuKey, "Separators", "0,2"), set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
        "---\nownerdraw 920\nownerdraw 921\nownerdraw 925\n"},
       {"blanks, a plus sign and a zero before a number; a negative one is never reached", true,
-       [&] { set(kMenuKey, "Separators", " +03,-4"); }, "---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
+       [&] { set(kMenuKey, "Separators", " +01, 3,-4"); },
+       "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
       {"no Menu key: the resource menu alone", true, [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }, ""},
   };
   for (const auto& c : cases) {

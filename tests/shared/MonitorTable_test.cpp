@@ -73,7 +73,10 @@ TEST_F(MonitorTableTest, KindsRemovalAndReuseOfFreedEntries) {
   EXPECT_EQ(0, Register("Office Printer", "", 0, 0x10));
   UnregisterMonitorWindow(hMap, "Office Printer", "", 0, FALSE);
   EXPECT_EQ("Office Printer 0 0 0 33", block.Show(0));
+  EXPECT_EQ(0, Register("Office Printer", "", 0, 0x10));
   UnregisterMonitorWindow(hMap, "Office Printer", "", 3, FALSE);
+  EXPECT_EQ("Office Printer 0 0 10 0", block.Show(0));
+  UnregisterMonitorWindow(hMap, "Office Printer", "", 0, FALSE);
   EXPECT_EQ(" 0 0 0 0", block.Show(0));
   EXPECT_EQ(0, memcmp(block.Entry(0) + 1, "ffice Printer", 14));
   EXPECT_EQ(-2, SetMonitorWindow("Office Printer", "", hWnd, 3));
