@@ -88,8 +88,9 @@ TEST_F(MonitorTableTest, KindsRemovalAndReuseOfFreedEntries) {
   EXPECT_EQ("Shop 0 0 0 FFFFFFFF", block.Show(0));
   EXPECT_EQ(0, memcmp(block.Entry(0) + 5, "e Printer", 10));
   EXPECT_EQ(0xFF, block.FirstByte(2));
-  // An empty printer name: the port name is the key in all three operations. Kind 0
-  // alone is freed with its slot.
+  // An empty printer name: the port name is the key in all three operations. The entry
+  // at the end marker starts cleared too; kind 0 alone is freed with its slot.
+  block.SetDword(2, BLOCK1.offKind3, 0x77);
   EXPECT_EQ(0, Register("", "IP_10.0.0.5", 0, PLACEHOLDER));
   EXPECT_EQ(0, SetMonitorWindow("", "IP_10.0.0.5", hWnd, 0));
   EXPECT_EQ("IP_10.0.0.5", block.Name(2));
