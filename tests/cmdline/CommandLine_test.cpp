@@ -24,7 +24,9 @@ TEST(CommandLine, SwitchesSetMembersInAnyLetterCaseAndBeNeedsAllFourCompanions) 
   EXPECT_EQ("J N V P1 Drv LPT1: M1", std::string(cl.m_szSwitchJ) + " " + cl.m_szSwitchBN + " " + cl.m_szSwitchVQM +
                                          " " + cl.m_szPrinterName + " " + cl.m_szDriverName + " " + cl.m_szPortName +
                                          " " + cl.m_szModelID);
-  for (const char* partial : {"/BE /BH \"H\" /BU \"U\" /BD \"D\"", "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
+  // Each companion missing or empty in turn.
+  for (const char* partial : {"/BE /BU \"U\" /BD \"D\" /BI \"I\"", "/BE /BH \"H\" /BD \"D\" /BI \"I\"",
+                              "/BE /BH \"H\" /BU \"U\" /BI \"I\"", "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
     EXPECT_EQ(0, CCommandLine(partial).m_bSwitchBE) << partial;
 }
 
