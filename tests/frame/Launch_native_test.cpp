@@ -121,7 +121,8 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   EXPECT_EQ("LPT3:", portHeld);
   // Commands up to 999 reach the auxiliary handler, even without a command of their own.
   EXPECT_FALSE(LogHas(" : CMainFrame::OnAux : id : 1000"));
-  for (const std::string& line : {std::string(" : CMainFrame::OnAux : id : 931\r\n"), std::string(" : CMainFrame::OnAux : id : 999\r\n"),
+  for (const std::string& line : {std::string(" : CMainFrame::OnAux : id : 931\r\n"),
+                                  std::string(" : CMainFrame::OnAux : id : 999\r\n"),
                                   std::string(" : CMainFrame::OnAux : port name : LPT3:\r\n"),
                                   " : CMainFrame::OnAux : command line : " + started[0].commandLine + "\r\n"})
     EXPECT_TRUE(LogHas(line)) << line;

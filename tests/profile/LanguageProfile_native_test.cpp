@@ -35,7 +35,8 @@ protected:
 TEST_F(LanguageProfileNativeTest, ExactThenSamePrimaryThenEnglishThenFirstWithHexNumbers) {
   const std::string many = Ini("many.ini", {{"DeCH", "7,2"}, {"DeDE", "0x07, 1"}, {"DeAT", "0 7,3,ignored"}, {"EnGB", "9,2"},
                                 {"EnUS", "9,1"}, {"EsES", "0A,1"}, {"EsMX", "0a,2"}, {"EsAR", "0 a,B"},
-                                {"JaJP", "0x11,1"}, {"JaXX", "10011,2"}, {"FrFR", "0C,F"}, {"TrTR", "1F,1"}, {"KkKZ", "3f,1"}});
+                                {"JaJP", "0x11,1"}, {"JaXX", "10011,2"}, {"FrFR", "0C,F"}, {"TrTR", "1F,1"},
+                                {"KkKZ", "3f,1"}});
   const std::string demo = Ini("demo.ini", {{"ENGLISH", "9,1"}, {"GERMAN", "7,1"}});
   const std::string noEnglish = Ini("fr.ini", {{"Fr", "C,1"}, {"Ja", "11,1"}});
   const struct {
@@ -45,8 +46,8 @@ TEST_F(LanguageProfileNativeTest, ExactThenSamePrimaryThenEnglishThenFirstWithHe
   } cases[] = {
       {many, 0x0407, "DeDE"}, {many, 0x0C07, "DeAT"}, {many, 0x1007, "DeCH"}, {many, 0x0809, "EnGB"},
       {many, 0x0410, "EnGB"}, {many, 0x040A, "EsES"}, {many, 0x080A, "EsMX"}, {many, 0x2C0A, "EsAR"},
-      {many, 0x0411, "JaJP"}, {many, 0x0811, "JaXX"}, {many, 0x3C0C, "FrFR"}, {many, 0x041F, "TrTR"}, {many, 0x043F, "KkKZ"}, {demo, 0x0807, "GERMAN"},
-      {demo, 0x0410, "ENGLISH"}, {noEnglish, 0x0410, "Fr"},
+      {many, 0x0411, "JaJP"}, {many, 0x0811, "JaXX"}, {many, 0x3C0C, "FrFR"}, {many, 0x041F, "TrTR"},
+      {many, 0x043F, "KkKZ"}, {demo, 0x0807, "GERMAN"}, {demo, 0x0410, "ENGLISH"}, {noEnglish, 0x0410, "Fr"},
   };
   for (const auto& c : cases) EXPECT_EQ(std::string(c.expected) + ".DLL", Read(c.ini, c.user)) << std::hex << c.user;
 }
