@@ -1,6 +1,6 @@
 # The project's version on every shipped Windows binary: prw3_version_resource adds a
 # VERSIONINFO (cmake/version.rc.in) and, to programs, the application manifest
-# (cmake/app.manifest). Natively it does nothing.
+# (cmake/app.manifest).
 set(PRW3_PRODUCT_NAME "OLMAR Printwatch 3")
 set(PRW3_COMPANY_NAME "OLMAR")
 
@@ -11,9 +11,6 @@ endif()
 
 # prw3_version_resource(<target> <file name> <description>)
 function(prw3_version_resource target file_name description)
-  if(NOT WIN32)
-    return()
-  endif()
   set(PRW3_RC_FILE_NAME "${file_name}")
   set(PRW3_RC_DESCRIPTION "${description}")
   string(REGEX REPLACE "\\.[^.]*$" "" PRW3_RC_INTERNAL_NAME "${file_name}")

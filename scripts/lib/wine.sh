@@ -7,8 +7,10 @@
 
 PRW3_KEEPALIVE_IDLE=20
 
+# The in-process tests run headless (PRW3_WINE_HEADLESS=1): in a prefix of their own whose
+# graphics driver needs no display.
 prw3_wine_env() {
-  WINEPREFIX="${PRW3_WINEPREFIX:-$PRW3_ROOT/build/wineprefix}"
+  WINEPREFIX="${PRW3_WINEPREFIX:-$PRW3_ROOT/build/wineprefix${PRW3_WINE_HEADLESS:+-unit}}"
   [[ $WINEPREFIX == /* ]] || WINEPREFIX="$PWD/$WINEPREFIX"
   export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
@@ -41,6 +43,13 @@ prw3_wine_prepare() {
     /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 9>&- || return 1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     </dev/null >/dev/null 2>&1 9>&- || return 1
+  if [[ -n ${PRW3_WINE_HEADLESS:-} ]]; then
+    # Windows, menus and drawing without a display; the server takes it at its next start.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f </dev/null >/dev/null 2>&1 9>&- ||
+      return 1
+    prw3_wine_kill
+    wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
+  fi
   touch "$WINEPREFIX/.prw3-ready"
 }
 

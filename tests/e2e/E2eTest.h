@@ -19,10 +19,8 @@
 #include "base/Scoped.h"
 #include "profile/Contracts.h"
 #include "support/DriverPackage.h"
-#include "support/ResidentControl_win.h"
+#include "support/ResidentControl.h"
 #include "support/TestEnv.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
 
 namespace e2e {
 

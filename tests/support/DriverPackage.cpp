@@ -1,26 +1,15 @@
-// Installing the demo driver for tests, the part both platforms share: reading the
-// build's generated package, binding the installation names, importing the registry text,
-// writing the INI and parameter files, and undoing it all.
+// Installing the demo driver for tests.
 #include "support/DriverPackage.h"
 
-#include "support/DriverPackagePlatform.h"
 #include "support/TestEnv.h"
-#include "support/TestFiles.h"
-#include "support/TestRegistry.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <utility>
 
 namespace testenv {
 namespace {
 
-const char kEnvPrefix[] = "PRW3_DEMO_";
-const char kRegTemplate[] = "prw3demo.reg";
-const char kUninstallTemplate[] = "prw3demo-uninstall.reg";
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct Installation {
@@ -28,104 +17,70 @@ struct Installation {
   InstallNames names;
   std::vector<std::string> folders;  // made for it, outermost first
 };
-
-std::vector<Installation>& Installations() {
-  static std::vector<Installation> installations;
-  return installations;
-}
+std::vector<Installation> g_installations;
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
     text.replace(pos, from.size(), to);
 }
 
-std::string RegEscape(std::string value) {
-  ReplaceAll(value, "\\", "\\\\");
-  ReplaceAll(value, "\"", "\\\"");
-  return value;
-}
-
-std::string FileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
-
-const std::map<std::string, std::string>& PackageParams() {
-  static const std::map<std::string, std::string> params = [] {
-    std::map<std::string, std::string> result;
-    std::istringstream in(ReadDemoPackageFile("package.env"));
-    for (std::string line; std::getline(in, line);) {
-      size_t eq = line.find('=');
-      if (line.compare(0, sizeof(kEnvPrefix) - 1, kEnvPrefix) != 0 || eq == std::string::npos) continue;
-      std::string value = line.substr(eq + 1);
-      if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
-      result[line.substr(sizeof(kEnvPrefix) - 1, eq - (sizeof(kEnvPrefix) - 1))] = value;
-    }
-    return result;
-  }();
-  return params;
-}
-
-// Makes the folder and the missing ones above it, noting those it made.
-bool MakeFolders(const std::string& folder, std::vector<std::string>* pMade) {
-  for (size_t pos = folder.find('\\', 3);; pos = folder.find('\\', pos + 1)) {
-    if (CreateDirectoryA(folder.substr(0, pos).c_str(), nullptr)) pMade->push_back(folder.substr(0, pos));
-    else if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    if (pos == std::string::npos) return true;
-  }
-}
-
-// The bound text of a template of the package.
 std::string Template(const std::string& name, bool reg, const InstallNames& names) {
   return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
 
-}  // namespace
-
-std::string DemoPackageDir() {
-  const char* bin = std::getenv("PRW3_BIN_DIR");
-  if (!bin || !*bin) {
-    ADD_FAILURE() << "PRW3_BIN_DIR names no build folder";
-    return "";
+// The platform's own importer, so the text is read exactly as an installer's would be.
+bool ImportReg(const std::string& text) {
+  const std::string file = TempDir() + "prw3demo-import.reg";
+  WriteFile(file, text);
+  std::string cmd = "regedit.exe /s \"" + file + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  DWORD code = 1;
+  if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 30000);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
   }
-  return std::string(bin) + "/driver/package";
+  RemoveFile(file);
+  return code == 0;
 }
 
+}  // namespace
+
 std::string ReadDemoPackageFile(const std::string& relativePath) {
-  std::string path = DemoPackageDir() + "/" + relativePath;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ADD_FAILURE() << "cannot read " << path;
-    return "";
-  }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  const char* bin = std::getenv("PRW3_BIN_DIR");
+  const std::string bytes = ReadFile(std::string(bin ? bin : "") + "\\driver\\package\\" + relativePath);
+  EXPECT_NE("<missing>", bytes) << relativePath << " in PRW3_BIN_DIR\\driver\\package";
+  return bytes;
 }
 
 std::string DemoPackageParam(const std::string& name) {
-  auto it = PackageParams().find(name);
-  if (it == PackageParams().end()) {
-    ADD_FAILURE() << "package.env has no " << name;
-    return "";
-  }
-  return it->second;
+  std::istringstream in(ReadDemoPackageFile("package.env"));
+  const std::string prefix = "PRW3_DEMO_" + name + "='";
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size(), line.find_last_of('\'') - prefix.size());
+  ADD_FAILURE() << "package.env has no " << name;
+  return "";
 }
 
 std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names) {
-  std::string printerKey = names.printerName.empty() ? names.portName : names.printerName;
-  const std::pair<const char*, const std::string*> values[] = {
-      {"DRIVER_NAME", &names.driverName},     {"PRINTER_NAME", &names.printerName},
-      {"PORT_NAME", &names.portName},         {"RESIDENT_PATH", &names.residentPath},
-      {"PARAM_FILE", &names.paramFile},       {"PRINTER_KEY", &printerKey},
-  };
+  const std::pair<const char*, std::string> values[] = {
+      {"DRIVER_NAME", names.driverName},     {"PRINTER_NAME", names.printerName}, {"PORT_NAME", names.portName},
+      {"RESIDENT_PATH", names.residentPath}, {"PARAM_FILE", names.paramFile},
+      {"PRINTER_KEY", names.printerName.empty() ? names.portName : names.printerName}};
   std::string bound = text;
-  for (const auto& value : values)
-    ReplaceAll(bound, std::string("@") + value.first + "@", reg ? RegEscape(*value.second) : *value.second);
+  for (auto [name, value] : values) {
+    if (reg) ReplaceAll(value, "\\", "\\\\"), ReplaceAll(value, "\"", "\\\"");
+    ReplaceAll(bound, std::string("@") + name + "@", value);
+  }
   return bound;
 }
 
 DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
                              const std::string& portName) {
-  CInstallerRights installer;
-  Installation& inst = Installations().emplace_back();
+  Installation& inst = g_installations.emplace_back();
   DemoDriver& d = inst.driver;
   d.printerName = printerName;
   d.portName = portName;
@@ -138,55 +93,53 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
       {&d.germanResources, "RES_DLL_GERMAN"}, {&d.statusProgram, "STATUS_EXE"}, {&d.auxProgram, "AUX_EXE"}};
   for (const auto& file : files) *file.first = d.installDir + "\\" + DemoPackageParam(file.second);
 
-  // The installer's parameter file lies beside the driver's files, uniquely named.
-  char szParamFile[MAX_PATH] = {0};
-  if (!MakeFolders(d.installDir, &inst.folders) || !detail::PlaceDemoBinaries(d.installDir) ||
-      !GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) {
-    ADD_FAILURE() << "cannot install in " << d.installDir << ": error " << GetLastError();
-    return d;
+  for (size_t pos = d.installDir.find('\\', 3);; pos = d.installDir.find('\\', pos + 1)) {
+    if (CreateDirectoryA(d.installDir.substr(0, pos).c_str(), nullptr)) inst.folders.push_back(d.installDir.substr(0, pos));
+    if (pos == std::string::npos) break;
   }
+  // A program still running from an earlier test keeps its file: that copy serves.
+  const char* bin = std::getenv("PRW3_BIN_DIR");
+  for (const auto& file : files)
+    if (file.first != &d.iniFile) {
+      const std::string from = std::string(bin ? bin : "") + "\\driver\\package\\" + DemoPackageParam(file.second);
+      EXPECT_TRUE(CopyFileA(from.c_str(), file.first->c_str(), FALSE) || FileExists(*file.first)) << from;
+    }
+  // The installer's parameter file lies beside the driver's files, uniquely named.
+  char szParamFile[MAX_PATH] = {0}, szShort[MAX_PATH] = {0};
+  EXPECT_TRUE(GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) << d.installDir;
+  EXPECT_TRUE(GetShortPathNameA(d.installDir.c_str(), szShort, MAX_PATH)) << d.installDir;
   d.paramFile = szParamFile;
-  inst.names = {driverName, printerName, portName,
-                detail::ShortFolderPath(d.installDir) + "\\" + DemoPackageParam("RESIDENT_EXE"),
-                FileName(d.paramFile)};
+  inst.names = {driverName, printerName, portName, std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE"),
+                d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
   WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
-  std::string error;
-  if (!detail::ImportReg(Template(kRegTemplate, true, inst.names), &error)) ADD_FAILURE() << kRegTemplate << ", " << error;
+  EXPECT_TRUE(ImportReg(Template("prw3demo.reg", true, inst.names))) << "regedit /s prw3demo.reg";
   d.runCommand = GetReg(HKEY_CURRENT_USER, kRunKey, d.printerKey);
   return d;
 }
 
 void UninstallDemoDriver() {
-  CInstallerRights installer;
-  for (auto inst = Installations().rbegin(); inst != Installations().rend(); ++inst) {
-    std::string error;
-    if (!inst->names.paramFile.empty() && !detail::ImportReg(Template(kUninstallTemplate, true, inst->names), &error))
-      ADD_FAILURE() << kUninstallTemplate << ", " << error;
+  for (auto inst = g_installations.rbegin(); inst != g_installations.rend(); ++inst) {
+    EXPECT_TRUE(ImportReg(Template("prw3demo-uninstall.reg", true, inst->names))) << "regedit /s prw3demo-uninstall.reg";
     const DemoDriver& d = inst->driver;
     for (const std::string& file : {d.paramFile, d.iniFile, d.printerLibrary, d.englishResources, d.germanResources,
                                     d.statusProgram, d.auxProgram})
-      DeleteFileA(file.c_str());
-    for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)
-      RemoveDirectoryA(folder->c_str());
+      RemoveFile(file);
+    for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder) RemoveDirectoryA(folder->c_str());
   }
-  Installations().clear();
+  g_installations.clear();
 }
 
 std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path) {
   std::vector<std::map<std::string, std::string>> records;
-  const std::string bytes = ReadFile(path);
-  if (bytes == "<missing>") return records;
-  std::istringstream lines(bytes);
+  std::istringstream lines(ReadFile(path));
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+    if (line.empty() || line == "<missing>") continue;
     std::map<std::string, std::string>& record = records.emplace_back();
     std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, '\t');) {
-      size_t eq = field.find('=');
-      if (eq != std::string::npos) record[field.substr(0, eq)] = field.substr(eq + 1);
-    }
+    for (std::string field; std::getline(fields, field, '\t');)
+      if (field.find('=') != std::string::npos) record[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
   }
   return records;
 }

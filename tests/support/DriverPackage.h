@@ -1,7 +1,7 @@
-// The demo printer driver installed for tests, on both platforms, from the installation
-// files the build generated (<build>/driver/package; the build folder comes from
-// PRW3_BIN_DIR). Natively the libraries are registered with winsim; under Wine the built
-// programs and libraries are copied into the install folder of the real prefix.
+// The demo printer driver installed for tests from the files the build generated
+// (<build>/driver/package; the build folder comes from PRW3_BIN_DIR): its programs and
+// libraries copied into the install folder, its registry text imported by the platform's
+// own importer, its INI and parameter files written.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +22,7 @@ struct DemoDriver {
   std::string installDir;  // without a trailing backslash
   std::string iniFile;
   std::string paramFile;   // the start-up entry's parameter file (full path)
-  std::string runCommand;  // data of the start-up entry, the value named printerKey
+  std::string runCommand;  // data of the start-up entry, the HKCU Run value named printerKey
   std::string printerLibrary;
   std::string englishResources;
   std::string germanResources;
@@ -30,16 +30,13 @@ struct DemoDriver {
   std::string auxProgram;
 };
 
-// Installs the package for one printer: the registry description (profile, driver key
-// with its Menu key, IO_URL key, start-up entry), the model's INI file, the start-up
-// entry's parameter file and the loadable libraries and programs. The driver name must
-// be the one the spooler reports for the printer (under Wine: the CUPS queue's name).
-// With an empty printer name the printer is known by portName. Installing for a second
-// printer adds its start-up entry; the driver's part is written again.
+// Installs the package for one printer: profile, driver key with its Menu key, IO_URL key,
+// start-up entry, the model's INI file, the parameter file and the binaries. The driver
+// name must be the one the spooler reports for the printer. With an empty printer name
+// the printer is known by portName.
 DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
                              const std::string& portName = "");
-// Removes what every InstallDemoDriver since the last call wrote, in reverse order:
-// values, keys it created (when empty), files and folders it created.
+// Removes what every InstallDemoDriver since the last call wrote, in reverse order.
 void UninstallDemoDriver();
 
 // The names an installation binds in the generated templates.
@@ -51,19 +48,17 @@ struct InstallNames {
   std::string paramFile;     // bare name of the parameter file in the install folder
 };
 
-// The build's package: its folder, a generated file's bytes, and its parameters from
-// package.env (MODEL_ID, INSTALL_DIR, INI_FILE, PRN_DLL, RES_DLL_ENGLISH, ...).
-std::string DemoPackageDir();
+// A generated file of the package, and its parameters from package.env (MODEL_ID,
+// INSTALL_DIR, INI_FILE, PRN_DLL, RES_DLL_ENGLISH, ...).
 std::string ReadDemoPackageFile(const std::string& relativePath);
 std::string DemoPackageParam(const std::string& name);
 
-// Binds the installation names in a generated template by the generator's rules: in a
-// .reg file (reg true) values are escaped for quoted strings; PRINTER_KEY is the printer
-// name, or the port name when that is empty.
+// Binds the installation names in a template by the generator's rules: in a .reg file
+// (reg true) values are escaped for quoted strings; PRINTER_KEY is the printer name, or
+// the port name when that is empty.
 std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names);
 
-// The record lines the demo programs append to PRW3_RECORD_FILE, one map per line
-// ("program", "module", "cmdline", then the fields of that program).
+// The record lines the demo programs append to PRW3_RECORD_FILE, one map per line.
 std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path);
 
 }  // namespace testenv

@@ -1,6 +1,10 @@
-// The test environment as both platforms provide it: natively winsim is reset and
-// seeded; under Wine the prefix, its registry and the CUPS queue are real.
+// The test environment: the prefix's real registry, files and printers. The helpers use
+// calls the program does not make, so a hook on one of the program's imports never
+// changes what a test sets up or reads back. A listener removes what tests wrote under
+// "software\OLMAR" in both hives after every test.
 #pragma once
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -8,24 +12,45 @@
 
 namespace testenv {
 
-// Runs around every test: natively it resets winsim; under Wine it removes what the
-// tests wrote to the registry and the temporary directory.
 testing::TestEventListener* MakeListener();
 
-// A printer that exists on both platforms: under Wine the CUPS queue the test script
-// adds (port "CUPS:prw3test", driver "prw3test"); natively winsim is seeded alike.
-std::string ExistingPrinter();
+// The CUPS queue scripts/test adds: port "CUPS:prw3test", driver "prw3test".
+inline std::string ExistingPrinter() { return "prw3test"; }
 
-// Administrator rights while it lives, for set-up that plays the installer or seeds
-// HKEY_LOCAL_MACHINE: natively the simulated user may be a standard user; under Wine
-// the prefix's user has them already.
-class CInstallerRights {
- public:
-  CInstallerRights();
-  ~CInstallerRights();
+// Files. The temporary folder ends with a backslash; ReadFile gives "<missing>" for a
+// file that cannot be opened.
+std::string TempDir();
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+void RemoveFile(const std::string& path);
 
- private:
-  bool m_bWasAdministrator;
+// Registry. GetReg gives "<missing>" for an absent value, a DWORD as its decimal number.
+void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size);
+void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+std::string GetReg(HKEY root, const std::string& key, const std::string& name);
+bool RegKeyExists(HKEY root, const std::string& key);
+void DeleteRegValue(HKEY root, const std::string& key, const std::string& name);
+void DeleteRegTree(HKEY root, const std::string& key);
+
+// A buffer of n bytes that ends where an inaccessible page begins: one byte read or
+// written past it faults at once.
+class CGuarded {
+public:
+  explicit CGuarded(size_t n);
+  ~CGuarded();
+  CGuarded(const CGuarded&) = delete;
+  CGuarded& operator=(const CGuarded&) = delete;
+  char* Get() const { return m_p; }
+  operator char*() const { return m_p; }
+
+private:
+  void* m_pBase;
+  char* m_p;
 };
+
+// A hidden top-level window with the procedure given, for tests that need a live handle.
+HWND CreateTestWindow(WNDPROC pfnProc = DefWindowProcA);
 
 }  // namespace testenv

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "profile/Contracts.h"
-#include "support/ResidentControl_win.h"
+#include "support/ResidentControl.h"
 
 int main(int argc, char** argv) {
   DWORD timeoutMs = 10000;

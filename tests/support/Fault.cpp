@@ -1,0 +1,166 @@
+// The import table hooks: the imports the layer knows with what each returns when it
+// fails, finding and writing their slots, and the program's nothrow new.
+#include "support/Fault.h"
+
+#include <shellapi.h>
+#include <share.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <new>
+
+namespace fault::detail {
+namespace {
+
+template <typename F>
+struct CResult;
+template <typename R, typename... A>
+struct CResult<R(WINAPI*)(A...)> {
+  using Type = R;
+};
+
+template <typename F, typename Tag>
+CImport Entry(const char* pszName, Tag failValue, bool bErrorIsResult) {
+  using Thunk = CThunk<F, Tag>;
+  Thunk::s_pfnFailValue = failValue;
+  Thunk::s_bErrorIsResult = bErrorIsResult;
+  return CImport{pszName, &typeid(F), reinterpret_cast<void*>(&Thunk::Call), &Thunk::s_pImport, nullptr, {}};
+}
+
+// An import that reports failure by its result alone, and one that returns the error.
+#define IMPORT(fn, value) \
+  Entry<decltype(&fn)>(#fn, [](DWORD) -> CResult<decltype(&fn)>::Type { return value; }, false)
+#define VOID_IMPORT(fn) Entry<decltype(&fn)>(#fn, [](DWORD) {}, false)
+#define REGISTRY(fn) Entry<decltype(&fn)>(#fn, [](DWORD dwError) { return static_cast<LSTATUS>(dwError); }, true)
+
+std::vector<CImport>& Imports() {
+  static std::vector<CImport> imports = [] {
+    std::vector<CImport> v = {
+        REGISTRY(RegOpenKeyExA), REGISTRY(RegCreateKeyExA), REGISTRY(RegQueryValueExA), REGISTRY(RegSetValueExA),
+        REGISTRY(RegEnumKeyExA), REGISTRY(RegEnumValueA), REGISTRY(RegDeleteValueA), REGISTRY(RegDeleteKeyA),
+        REGISTRY(RegCloseKey),
+        IMPORT(CreateFileMappingA, nullptr), IMPORT(OpenFileMappingA, nullptr), IMPORT(MapViewOfFile, nullptr),
+        IMPORT(UnmapViewOfFile, FALSE), IMPORT(CreateMutexA, nullptr), IMPORT(WaitForSingleObject, WAIT_FAILED),
+        IMPORT(ReleaseMutex, FALSE), IMPORT(CloseHandle, FALSE), IMPORT(LoadLibraryA, nullptr),
+        IMPORT(FreeLibrary, FALSE), IMPORT(GetProcAddress, nullptr), IMPORT(GetPrivateProfileStringA, 0),
+        IMPORT(GetPrivateProfileIntA, 0), IMPORT(GetPrivateProfileSectionA, 0), IMPORT(FindFirstFileA, INVALID_HANDLE_VALUE),
+        IMPORT(FindClose, FALSE), IMPORT(GetTempPathA, 0), IMPORT(GetTempFileNameA, 0), IMPORT(OpenFile, HFILE_ERROR),
+        IMPORT(DeleteFileA, FALSE), IMPORT(CreateProcessA, FALSE), IMPORT(GetTickCount, 0),
+        IMPORT(GetVersionExA, FALSE), IMPORT(MultiByteToWideChar, 0), IMPORT(GetUserDefaultLangID, 0),
+        IMPORT(GetWindowsDirectoryA, 0), IMPORT(IsDBCSLeadByte, FALSE), IMPORT(GetACP, 0), VOID_IMPORT(Sleep),
+        IMPORT(OpenPrinterA, FALSE), IMPORT(OpenPrinterW, FALSE), IMPORT(GetPrinterA, FALSE),
+        IMPORT(ClosePrinter, FALSE), IMPORT(_fsopen, nullptr), IMPORT(fclose, EOF), IMPORT(fgets, nullptr),
+        IMPORT(RegisterClassA, 0), IMPORT(CreateWindowExA, nullptr), IMPORT(RegisterWindowMessageA, 0),
+        IMPORT(LoadImageA, nullptr), IMPORT(LoadMenuA, nullptr), IMPORT(GetSubMenu, nullptr),
+        IMPORT(ModifyMenuA, FALSE), IMPORT(GetMenuItemInfoA, FALSE), IMPORT(SetMenuItemInfoA, FALSE),
+        IMPORT(AppendMenuA, FALSE), IMPORT(LoadStringA, 0), IMPORT(LoadBitmapA, nullptr), IMPORT(DestroyMenu, FALSE),
+        IMPORT(SetTimer, 0), IMPORT(KillTimer, FALSE), IMPORT(GetClassNameA, 0), IMPORT(MessageBoxA, 0),
+        IMPORT(UpdateWindow, FALSE), IMPORT(ShowWindow, FALSE), IMPORT(TrackPopupMenu, FALSE),
+        IMPORT(SetForegroundWindow, FALSE), IMPORT(SetFocus, nullptr), IMPORT(GetAsyncKeyState, 0),
+        IMPORT(GetCursorPos, FALSE), IMPORT(DrawMenuBar, FALSE), IMPORT(SendMessageA, 0), IMPORT(PostMessageA, FALSE),
+        IMPORT(IsWindow, FALSE), IMPORT(GetWindowLongA, 0), IMPORT(FillRect, 0), IMPORT(GetSysColor, 0),
+        IMPORT(GetSystemMetrics, 0), IMPORT(Shell_NotifyIconA, FALSE), IMPORT(CreateICA, nullptr),
+        IMPORT(CreateSolidBrush, nullptr), IMPORT(CreateCompatibleDC, nullptr), IMPORT(SelectObject, nullptr),
+        IMPORT(BitBlt, FALSE), IMPORT(GetObjectA, 0), IMPORT(GetTextExtentPoint32A, FALSE), IMPORT(TextOutA, FALSE),
+        IMPORT(SetTextColor, CLR_INVALID), IMPORT(SetBkColor, CLR_INVALID), IMPORT(DeleteObject, FALSE),
+        IMPORT(DeleteDC, FALSE),
+    };
+    for (CImport& import : v) *import.ppThunkImport = &import;
+    return v;
+  }();
+  return imports;
+}
+
+// Every slot of the executable's import table that holds the named function.
+std::vector<void**> Slots(const char* pszName) {
+  std::vector<void**> slots;
+  BYTE* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  const IMAGE_NT_HEADERS* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* pDesc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pDesc->Name; ++pDesc) {
+    auto* pName = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->OriginalFirstThunk);
+    auto* pSlot = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->FirstThunk);
+    for (; pName->u1.AddressOfData; ++pName, ++pSlot)
+      if (!IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal) &&
+          strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData)->Name, pszName) == 0)
+        slots.push_back(reinterpret_cast<void**>(&pSlot->u1.Function));
+  }
+  return slots;
+}
+
+void Write(const char* pszName, void* pfn) {
+  for (void** ppSlot : Slots(pszName)) {
+    DWORD dwOld = 0;
+    VirtualProtect(ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
+    *ppSlot = pfn;
+    VirtualProtect(ppSlot, sizeof(void*), dwOld, &dwOld);
+  }
+}
+
+}  // namespace
+
+CImport& Find(const char* pszName, const std::type_info* pType) {
+  for (CImport& import : Imports()) {
+    if (strcmp(import.pszName, pszName) != 0) continue;
+    if (pType && *pType != *import.pType) ADD_FAILURE() << pszName << " hooked with another type";
+    return import;
+  }
+  ADD_FAILURE() << "the fault layer does not know " << pszName;
+  std::abort();
+}
+
+void Push(CImport& import, CRule* pRule) {
+  if (import.rules.empty()) {
+    const std::vector<void**> slots = Slots(import.pszName);
+    if (slots.empty()) {
+      ADD_FAILURE() << import.pszName << " is not in the import table";
+      return;
+    }
+    import.pfnReal = *slots.front();
+    Write(import.pszName, import.pfnThunk);
+  }
+  import.rules.push_back(pRule);
+}
+
+void Pop(CImport& import, CRule* pRule) {
+  import.rules.erase(std::remove(import.rules.begin(), import.rules.end(), pRule), import.rules.end());
+  if (import.rules.empty() && import.pfnReal) Write(import.pszName, import.pfnReal);
+}
+
+std::vector<const char*> Names() {
+  std::vector<const char*> names;
+  for (const CImport& import : Imports()) names.push_back(import.pszName);
+  return names;
+}
+
+}  // namespace fault::detail
+
+namespace fault {
+namespace {
+
+unsigned g_nNewCalls = 0;
+unsigned g_nNewFailAt = 0;
+
+}  // namespace
+
+CFailNew::CFailNew(unsigned nFailAt) {
+  g_nNewCalls = 0;
+  g_nNewFailAt = nFailAt;
+}
+CFailNew::~CFailNew() { g_nNewFailAt = 0; }
+unsigned CFailNew::Calls() const { return g_nNewCalls; }
+
+}  // namespace fault
+
+// The program allocates only through the nothrow forms; the tests' own allocations never fail.
+void* operator new(std::size_t cb, const std::nothrow_t&) noexcept {
+  ++fault::g_nNewCalls;
+  if (fault::g_nNewFailAt == fault::kEveryCall || fault::g_nNewFailAt == fault::g_nNewCalls) return nullptr;
+  return std::malloc(cb ? cb : 1);
+}
+void* operator new[](std::size_t cb, const std::nothrow_t& tag) noexcept { return operator new(cb, tag); }

@@ -1,0 +1,137 @@
+// Faults and observations through the test program's own import table. The program under
+// test is linked into this program, so its platform calls go through the table's slots:
+// while a scope holds a hook on an import, the slot calls a thunk that counts the calls,
+// fails the ones asked for, or runs a replacement that sees the arguments; when the last
+// scope on it ends, the slot gets the platform's function back. Hook before calling the
+// unit: a function may load a slot once for several calls.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <typeinfo>
+#include <vector>
+
+namespace fault {
+
+const unsigned kEveryCall = ~0u;
+
+namespace detail {
+
+struct CRule {
+  unsigned nCalls = 0, nSuccesses = 0;
+  unsigned nFailAt = 0;  // the call that fails (1 is the first), kEveryCall, or 0 for none
+  DWORD dwError = 0;
+  std::shared_ptr<void> pReplacement;  // a std::function<R(F real, A...)> of the import's type
+};
+
+// One import the layer knows: its name, its function type, its thunk and what it holds.
+struct CImport {
+  const char* pszName;
+  const std::type_info* pType;
+  void* pfnThunk;
+  CImport** ppThunkImport;  // where the thunk finds this entry
+  void* pfnReal;
+  std::vector<CRule*> rules;  // outermost first
+};
+
+CImport& Find(const char* pszName, const std::type_info* pType = nullptr);
+void Push(CImport& import, CRule* pRule);
+void Pop(CImport& import, CRule* pRule);
+std::vector<const char*> Names();
+
+// The thunk of one table entry: Tag is the entry's own fail-value function, so every
+// entry has a thunk and statics of its own.
+template <typename F, typename Tag>
+struct CThunk;
+template <typename R, typename... A, typename Tag>
+struct CThunk<R(WINAPI*)(A...), Tag> {
+  using Fn = R(WINAPI*)(A...);
+  static inline CImport* s_pImport = nullptr;
+  static inline R (*s_pfnFailValue)(DWORD) = nullptr;
+  static inline bool s_bErrorIsResult = false;
+
+  static R WINAPI Call(A... args) {
+    CImport& import = *s_pImport;
+    std::function<R(Fn, A...)>* pReplacement = nullptr;
+    for (auto it = import.rules.rbegin(); it != import.rules.rend(); ++it) {
+      CRule& rule = **it;
+      ++rule.nCalls;
+      if (rule.nFailAt == kEveryCall || rule.nFailAt == rule.nCalls) {
+        SetLastError(rule.dwError);
+        if constexpr (!std::is_void_v<R>) return s_pfnFailValue(rule.dwError);
+        else return;
+      }
+      if (!pReplacement && rule.pReplacement)
+        pReplacement = static_cast<std::function<R(Fn, A...)>*>(rule.pReplacement.get());
+    }
+    const Fn pfnReal = reinterpret_cast<Fn>(import.pfnReal);
+    if constexpr (std::is_void_v<R>) {
+      pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
+    } else {
+      const R result = pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
+      const bool bSucceeded = s_bErrorIsResult ? result == R() : !(result == s_pfnFailValue(0));
+      for (CRule* pRule : import.rules) pRule->nSuccesses += bSucceeded;
+      return result;
+    }
+  }
+};
+
+}  // namespace detail
+
+// Hooks the named import for this scope: counts its calls; with an error, fails the nth
+// call from now (kEveryCall: all of them) as the platform reports that error.
+class CHook {
+public:
+  explicit CHook(const char* pszImport, DWORD dwError = 0, unsigned nFailAt = 0)
+      : CHook(detail::Find(pszImport), dwError, nFailAt) {}
+  ~CHook() { detail::Pop(m_import, &m_rule); }
+  CHook(const CHook&) = delete;
+  CHook& operator=(const CHook&) = delete;
+
+  unsigned Calls() const { return m_rule.nCalls; }
+  // Calls that acquired what they were for (a handle, a key, a successful result).
+  unsigned Successes() const { return m_rule.nSuccesses; }
+
+protected:
+  CHook(detail::CImport& import, DWORD dwError, unsigned nFailAt) : m_import(import) {
+    m_rule.dwError = dwError;
+    m_rule.nFailAt = nFailAt;
+    detail::Push(m_import, &m_rule);
+  }
+  detail::CImport& m_import;
+  detail::CRule m_rule;
+};
+
+// Replaces the named import for this scope with fn(real, arguments...), which may call the
+// platform's function itself. F is the import's type: decltype(&RegOpenKeyExA).
+template <typename F>
+class CReplace : public CHook {
+public:
+  template <typename Fn>
+  CReplace(const char* pszImport, Fn fn) : CHook(detail::Find(pszImport, &typeid(F)), 0, 0) {
+    m_rule.pReplacement = MakeReplacement(static_cast<F>(nullptr), std::move(fn));
+  }
+
+private:
+  template <typename R, typename... A, typename Fn>
+  static std::shared_ptr<void> MakeReplacement(R(WINAPI*)(A...), Fn fn) {
+    return std::make_shared<std::function<R(R(WINAPI*)(A...), A...)>>(std::move(fn));
+  }
+};
+
+#define FAULT_REPLACE(import, ...) fault::CReplace<decltype(&import)>(#import, __VA_ARGS__)
+
+// Makes the nth allocation of the program's nothrow new fail, from now until the scope ends.
+class CFailNew {
+public:
+  explicit CFailNew(unsigned nFailAt);
+  ~CFailNew();
+  unsigned Calls() const;
+};
+
+// Every import the layer knows, for sweeps over all of them.
+inline std::vector<const char*> KnownImports() { return detail::Names(); }
+
+}  // namespace fault

@@ -1,0 +1,100 @@
+// The test environment's helpers and its clean-up after every test.
+#include "support/TestEnv.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace testenv {
+namespace {
+
+class CListener : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+    DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+  }
+};
+
+}  // namespace
+
+testing::TestEventListener* MakeListener() { return new CListener; }
+
+std::string TempDir() {
+  char sz[MAX_PATH] = {0};
+  GetEnvironmentVariableA("TEMP", sz, sizeof(sz));
+  return std::string(sz) + "\\";
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, f) << path;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+std::string ReadFile(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return "<missing>";
+  std::string bytes;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof(buf), f)) > 0;) bytes.append(buf, n);
+  fclose(f);
+  return bytes;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+void RemoveFile(const std::string& path) { remove(path.c_str()); }
+
+void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
+  EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data, size)) << key << " " << name;
+}
+void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+  SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
+  SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
+}
+
+std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
+  DWORD type = 0, size = 0;
+  if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
+    return "<missing>";
+  std::string data(size + 1, '\0');
+  RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, &data[0], &size);
+  DWORD v = 0;
+  if (type == REG_DWORD && size == sizeof(v)) return std::to_string((memcpy(&v, data.data(), sizeof(v)), v));
+  return data.substr(0, data.find_last_not_of('\0') + 1);
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY h = nullptr;
+  const std::wstring wide(key.begin(), key.end());
+  if (RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  return RegCloseKey(h), true;
+}
+
+void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
+  RegDeleteKeyValueA(root, key.c_str(), name.c_str());
+}
+void DeleteRegTree(HKEY root, const std::string& key) {
+  if (RegDeleteTreeA(root, key.c_str()) == ERROR_SUCCESS) RegDeleteKeyExA(root, key.c_str(), 0, 0);
+}
+
+CGuarded::CGuarded(size_t n) {
+  const size_t cbPages = (n + 4095) / 4096 * 4096;
+  m_pBase = VirtualAlloc(nullptr, cbPages + 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  DWORD dwOld = 0;
+  VirtualProtect(static_cast<char*>(m_pBase) + cbPages, 4096, PAGE_NOACCESS, &dwOld);
+  m_p = static_cast<char*>(m_pBase) + cbPages - n;
+}
+CGuarded::~CGuarded() { VirtualFree(m_pBase, 0, MEM_RELEASE); }
+
+HWND CreateTestWindow(WNDPROC pfnProc) {
+  const std::string name = "Prw3TestWindow" + std::to_string(reinterpret_cast<UINT_PTR>(pfnProc));
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = pfnProc;
+  wc.lpszClassName = name.c_str();
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+}
+
+}  // namespace testenv
