@@ -29,7 +29,7 @@ CImport Entry(const char* pszName, Tag failValue, bool bErrorIsResult) {
   using Thunk = CThunk<F, Tag>;
   Thunk::s_pfnFailValue = failValue;
   Thunk::s_bErrorIsResult = bErrorIsResult;
-  return CImport{pszName, &typeid(F), reinterpret_cast<void*>(&Thunk::Call), &Thunk::s_pImport, nullptr, {}};
+  return CImport{pszName, &typeid(F), reinterpret_cast<void*>(&Thunk::Call), &Thunk::s_pImport, {}, nullptr, {}};
 }
 
 // An import that reports failure by its result alone, and one that returns the error.
@@ -76,25 +76,31 @@ std::vector<CImport>& Imports() {
   return imports;
 }
 
-// Every slot of the executable's import table that holds the named function.
+std::vector<HMODULE> g_modules;  // besides the executable
+
+// Every slot of the modules' import tables that holds the named function.
 std::vector<void**> Slots(const char* pszName) {
   std::vector<void**> slots;
-  BYTE* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-  const IMAGE_NT_HEADERS* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  for (auto* pDesc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pDesc->Name; ++pDesc) {
-    auto* pName = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->OriginalFirstThunk);
-    auto* pSlot = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->FirstThunk);
-    for (; pName->u1.AddressOfData; ++pName, ++pSlot)
-      if (!IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal) &&
-          strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData)->Name, pszName) == 0)
-        slots.push_back(reinterpret_cast<void**>(&pSlot->u1.Function));
+  std::vector<HMODULE> modules = g_modules;
+  modules.push_back(GetModuleHandleA(nullptr));
+  for (HMODULE hModule : modules) {
+    BYTE* pBase = reinterpret_cast<BYTE*>(hModule);
+    const auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* pDesc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pDesc->Name; ++pDesc) {
+      auto* pName = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->OriginalFirstThunk);
+      auto* pSlot = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pDesc->FirstThunk);
+      for (; pName->u1.AddressOfData; ++pName, ++pSlot)
+        if (!IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal) &&
+            strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData)->Name, pszName) == 0)
+          slots.push_back(reinterpret_cast<void**>(&pSlot->u1.Function));
+    }
   }
   return slots;
 }
 
-void Write(const char* pszName, void* pfn) {
-  for (void** ppSlot : Slots(pszName)) {
+void Write(const std::vector<void**>& slots, void* pfn) {
+  for (void** ppSlot : slots) {
     DWORD dwOld = 0;
     VirtualProtect(ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
     *ppSlot = pfn;
@@ -116,20 +122,17 @@ CImport& Find(const char* pszName, const std::type_info* pType) {
 
 void Push(CImport& import, CRule* pRule) {
   if (import.rules.empty()) {
-    const std::vector<void**> slots = Slots(import.pszName);
-    if (slots.empty()) {
-      ADD_FAILURE() << import.pszName << " is not in the import table";
-      return;
-    }
-    import.pfnReal = *slots.front();
-    Write(import.pszName, import.pfnThunk);
+    import.slots = Slots(import.pszName);
+    if (import.slots.empty()) ADD_FAILURE() << import.pszName << " is not in the import table";
+    import.pfnReal = import.slots.empty() ? nullptr : *import.slots.front();
+    Write(import.slots, import.pfnThunk);
   }
   import.rules.push_back(pRule);
 }
 
 void Pop(CImport& import, CRule* pRule) {
   import.rules.erase(std::remove(import.rules.begin(), import.rules.end(), pRule), import.rules.end());
-  if (import.rules.empty() && import.pfnReal) Write(import.pszName, import.pfnReal);
+  if (import.rules.empty()) Write(import.slots, import.pfnReal);
 }
 
 std::vector<const char*> Names() {
@@ -141,6 +144,10 @@ std::vector<const char*> Names() {
 }  // namespace fault::detail
 
 namespace fault {
+
+CAlsoIn::CAlsoIn(HMODULE hModule) { detail::g_modules.push_back(hModule); }
+CAlsoIn::~CAlsoIn() { detail::g_modules.pop_back(); }
+
 namespace {
 
 unsigned g_nNewCalls = 0;

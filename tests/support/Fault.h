@@ -32,6 +32,7 @@ struct CImport {
   const std::type_info* pType;
   void* pfnThunk;
   CImport** ppThunkImport;  // where the thunk finds this entry
+  std::vector<void**> slots;  // written while a rule is in place
   void* pfnReal;
   std::vector<CRule*> rules;  // outermost first
 };
@@ -129,6 +130,16 @@ public:
   explicit CFailNew(unsigned nFailAt);
   ~CFailNew();
   unsigned Calls() const;
+};
+
+// Hooks put in while this scope lives also take the import table of the module given (a
+// library the test loaded), so that its calls are counted and failed alike.
+class CAlsoIn {
+public:
+  explicit CAlsoIn(HMODULE hModule);
+  ~CAlsoIn();
+  CAlsoIn(const CAlsoIn&) = delete;
+  CAlsoIn& operator=(const CAlsoIn&) = delete;
 };
 
 // Every import the layer knows, for sweeps over all of them.
