@@ -81,11 +81,12 @@ struct CThunk<R(WINAPI*)(A...), Tag> {
 
 }  // namespace detail
 
-// Hooks the named import for this scope: counts its calls; with an error, fails the nth
-// call from now (kEveryCall: all of them) as the platform reports that error.
+// Hooks the named import for this scope: counts its calls; with an error, fails every
+// call, or only the nth from now, as the platform reports that error.
 class CHook {
 public:
-  explicit CHook(const char* pszImport, DWORD dwError = 0, unsigned nFailAt = 0)
+  explicit CHook(const char* pszImport) : CHook(detail::Find(pszImport), 0, 0) {}
+  CHook(const char* pszImport, DWORD dwError, unsigned nFailAt = kEveryCall)
       : CHook(detail::Find(pszImport), dwError, nFailAt) {}
   ~CHook() { detail::Pop(m_import, &m_rule); }
   CHook(const CHook&) = delete;

@@ -18,6 +18,7 @@ namespace {
 std::vector<std::string> g_journal;
 std::deque<std::function<void()>> g_steps;
 std::function<void()> g_whileMenuOpen;
+int g_nIdle = 0;  // turns since the last step
 
 // The loop's turns come from a thread timer of the platform's own, out of the hooks' reach.
 template <typename F>
@@ -31,16 +32,19 @@ const auto g_pfnPostMessage = User32<decltype(&PostMessageA)>("PostMessageA");
 HWND ResidentWindow() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
 
 void CALLBACK OnTurn(HWND, UINT, UINT_PTR, DWORD) {
-  static int s_nIdle = 0;
   if (!g_steps.empty()) {
-    s_nIdle = 0;
+    g_nIdle = 0;
     std::function<void()> step = std::move(g_steps.front());
     g_steps.pop_front();
     step();
   } else if (HWND hWnd = ResidentWindow()) {
     // Closed as other programs close it; one that never closes is destroyed.
-    if (++s_nIdle % 100 == 1) g_pfnPostMessage(hWnd, WM_CLOSE, 0, 0);
-    if (s_nIdle == 500) ADD_FAILURE() << "the resident did not close", DestroyWindow(hWnd);
+    if (++g_nIdle % 100 == 1) g_pfnPostMessage(hWnd, WM_CLOSE, 0, 0);
+    if (g_nIdle == 500) ADD_FAILURE() << "the resident did not close", DestroyWindow(hWnd);
+  } else if (++g_nIdle == 100) {
+    // Nothing could ever end a loop without the window.
+    ADD_FAILURE() << "the message loop runs without a window";
+    PostQuitMessage(0);
   }
 }
 
@@ -87,7 +91,12 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
 
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [](auto, DWORD dwMessage, NOTIFYICONDATAA* pData) {
     const char* pszVerb = dwMessage == NIM_ADD ? "add" : dwMessage == NIM_MODIFY ? "modify" : "delete";
-    g_journal.push_back(std::string("icon ") + pszVerb + " " + Shown(pData->hIcon) + " " + pData->szTip);
+    // The record the first shell versions take, for the resident's window and messages.
+    const bool bRecord = pData->cbSize == NOTIFYICONDATAA_V1_SIZE && pData->hWnd == ResidentWindow() &&
+                         pData->uID == 0 && pData->uFlags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
+                         pData->uCallbackMessage == WM_TRAYNOTIFY;
+    g_journal.push_back(std::string("icon ") + pszVerb + " " + Shown(pData->hIcon) + " " + pData->szTip +
+                        (bRecord ? "" : " (another record)"));
     return TRUE;
   });
   auto box = FAULT_REPLACE(MessageBoxA, [](auto, HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uType) {
@@ -115,12 +124,21 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     if (std::function<void()> fn = std::move(g_whileMenuOpen)) fn();
     return FALSE;
   });
+  auto timer = FAULT_REPLACE(SetTimer, [](auto real, HWND hWnd, UINT_PTR nID, UINT nMs, TIMERPROC pfn) {
+    g_journal.push_back("timer " + std::to_string(nID) + " " + std::to_string(nMs));
+    return real(hWnd, nID, nMs, pfn);
+  });
+  auto kill = FAULT_REPLACE(KillTimer, [](auto real, HWND hWnd, UINT_PTR nID) {
+    g_journal.push_back("kill " + std::to_string(nID));
+    return real(hWnd, nID);
+  });
   auto send = FAULT_REPLACE(SendMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_NULL && hWnd == ResidentWindow()) g_journal.push_back("null");
     return real(hWnd, uMsg, wParam, lParam);
   });
 
   g_steps.assign(steps.begin(), steps.end());
+  g_nIdle = 0;
   const UINT_PTR nTimer = g_pfnSetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnTurn);
   const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
   g_pfnKillTimer(nullptr, nTimer);

@@ -30,8 +30,9 @@ protected:
   int Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {});
 
   // What the resident asked of the platform, one line per call:
-  //   "icon add|modify|delete <index of the icon shown, or ?> <tip>", "box <text>|<caption>|owned|unowned",
-  //   "start <application name>|<command line>", "sleep <ms>",
+  //   "icon add|modify|delete <index of the icon shown, or ?> <tip>" (" (another record)" when the
+  //   record is not the first form's for the window and WM_TRAYNOTIFY), "box <text>|<caption>|owned|unowned",
+  //   "start <application name>|<command line>", "sleep <ms>", "timer <id> <ms>", "kill <id>",
   //   "foreground", "menu <flags> <owner|other>", "null" (WM_NULL sent to the window).
   static std::vector<std::string>& Journal();
   // The journal's lines that start with prefix, joined by "\n".

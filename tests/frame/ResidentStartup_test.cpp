@@ -1,0 +1,311 @@
+// Every way the resident's start-up ends: whether it stays with its icon, what it shows,
+// what it removes or writes; then a running resident, second starts, remove mode, the tip.
+#include "support/Resident.h"
+
+#include "base/StrUtil.h"
+#include "frame/MainFrame.h"
+#include "shared/MonitorTable.h"
+#include "targets/TargetRegistry.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+using Hooks = std::vector<std::shared_ptr<void>>;
+std::shared_ptr<void> Fail(const char* pszImport, DWORD dwError, unsigned nAt = fault::kEveryCall) {
+  return std::make_shared<fault::CHook>(pszImport, dwError, nAt);
+}
+
+// Registers a key's slot as a starting resident does; the handle keeps the table's block
+// open, so that a slot given back is seen as free rather than as a vanished block.
+HANDLE RegisterKey(const std::string& key) {
+  HWND hOther = nullptr;
+  HANDLE hMap = nullptr;
+  RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  return hMap;
+}
+bool BlockExists() {
+  HANDLE hMap = OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME);
+  return hMap && CloseHandle(hMap);
+}
+
+class ResidentStartupTest : public ResidentTest {
+protected:
+  void Reset() {
+    TearDown();
+    testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+    SetUp();
+  }
+  std::string CreateTarget() {
+    char szPath[MAX_PATH] = {0};
+    int nNameKind = 0;
+    GetTargetKey(m_driver.printerName.c_str(), m_driver.portName.c_str(), m_driver.modelID.c_str(), &nNameKind, szPath);
+    return szPath;
+  }
+  std::string TargetValue(const char* pszName) const { return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName); }
+  // What the user saw: icons, message boxes and the waits for the notification area.
+  static std::string Seen() {
+    std::string seen;
+    for (const std::string& line : Journal())
+      if (line.rfind("icon", 0) == 0 || line.rfind("box", 0) == 0 || line.rfind("sleep", 0) == 0) seen += line + "\n";
+    return seen;
+  }
+  // No target can be made; the INI file's model section rewritten, or the INI file unknown.
+  Hooks NoTarget(const char* pszIni) {
+    const std::string ini = testenv::ReadFile(m_driver.iniFile), section = "[" + m_driver.modelID + "]\r\n";
+    if (pszIni) testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find(section)) + section + "PrnDll=O_PPRN.DLL\r\n" + pszIni);
+    if (!pszIni) testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_driver.modelID);
+    return {Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1)};
+  }
+  Hooks NoResourceLibrary() {
+    CreateTarget();
+    return {Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, 1)};
+  }
+};
+
+const char kIcon0[] = "icon add 0 prw3test\nicon delete 0 prw3test\n";
+const char kNoFile[] = "box Could not find specified file.|OLMAR Printwatch 3|owned\n";
+
+TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
+  const struct {
+    const char* name;
+    std::function<Hooks()> arrange;
+    const char* seen;
+    bool entryKept;      // the start-up entry and its parameter file afterwards
+    const char* enable;  // the target's "TrayIconEnable" afterwards
+  } cases[] = {
+      {"installed", [] { return Hooks(); }, kIcon0, true, "1"},
+      {"switched off in the target", [this] {
+         testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0);
+         return Hooks();
+       }, "", false, "0"},
+      {"target without TrayIconEnable", [this] {
+         testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE);
+         return Hooks();
+       }, "", false, "0"},
+      {"resource library missing", [this] { return NoResourceLibrary(); }, kNoFile, false, "0"},
+      // Known by its port alone, the target switched off is the port's.
+      {"port only, resource library missing", [this] {
+         TearDown();
+         m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
+         return NoResourceLibrary();
+       }, kNoFile, false, "0"},
+      {"table view fails", [] { return Hooks{Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2)}; },
+       "box Insufficient memory.|OLMAR Printwatch 3|unowned\n", true, "<missing>"},
+      {"table cannot be made", [] { return Hooks{Fail("CreateFileMappingA", ERROR_ACCESS_DENIED)}; }, "", true,
+       "<missing>"},
+      {"no model id", [this] {
+         testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
+         testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n");
+         return Hooks();
+       }, "", true, "<missing>"},
+      {"menu missing", [] { return Hooks{Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND)}; }, kIcon0, true, "1"},
+      {"no target, INI icon 2", [this] { return NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); },
+       "icon add 2 prw3test\nicon delete 2 prw3test\n", true, "<missing>"},
+      {"no target, INI switched off", [this] { return NoTarget("TrayIconSelected=1\r\n"); }, "", false, "<missing>"},
+      // Without a target and an INI file the resident counts as on, and then finds no
+      // resource library either.
+      {"no target and no INI file", [this] { return NoTarget(nullptr); }, kNoFile, false, "<missing>"},
+      // The notification area not ready at first, reporting failure of an add, or never ready.
+      {"tray refuses twice", [] {
+         return Hooks{Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1), Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 2)};
+       }, "sleep 1000\nicon add 0 prw3test\nicon delete 0 prw3test\n", true, "1"},
+      {"tray says no to the add", [] { return Hooks{Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1)}; },
+       "icon modify 0 prw3test\nicon delete 0 prw3test\n", true, "1"},
+      {"tray never takes it", [] { return Hooks{Fail("Shell_NotifyIconA", ERROR_TIMEOUT)}; },
+       "sleep 1000\nsleep 1000\nsleep 1000\nsleep 1000\n", true, "1"},
+      // A printer library locked during a driver update leaves no target: the INI file's
+      // settings serve, and the next start makes the target (below).
+      {"printer library fails once", [] { return Hooks{Fail("LoadLibraryA", ERROR_SHARING_VIOLATION, 1)}; }, kIcon0,
+       true, "<missing>"},
+  };
+  for (const auto& c : cases) {
+    Reset();
+    {
+      const Hooks hooks = c.arrange();
+      EXPECT_EQ(0, Run("")) << c.name;
+    }
+    EXPECT_EQ(c.seen, Seen()) << c.name;
+    EXPECT_EQ(c.entryKept, HasRunEntry()) << c.name;
+    EXPECT_EQ(c.entryKept, testenv::FileExists(m_driver.paramFile)) << c.name;
+    EXPECT_EQ(c.enable, TargetValue(TRAY_ICON_ENABLE)) << c.name;
+  }
+  EXPECT_EQ(0, Run(""));
+  EXPECT_EQ("1", TargetValue(TRAY_ICON_ENABLE));
+}
+
+TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
+  EnableDebugLog();
+  HANDLE hMap = RegisterKey("prw3 other");
+  HMODULE hResources = nullptr;
+  EXPECT_EQ(0, Run("", {[&] {
+    EXPECT_EQ(Window(), TableHolder());
+    hResources = GetModuleHandleA(m_driver.englishResources.c_str());
+  }}));
+  EXPECT_EQ(kIcon0, Seen());
+  EXPECT_EQ("timer 2 2000", Lines("timer"));
+  EXPECT_EQ(nullptr, hResources) << "the resource library is freed once the menu is built";
+  EXPECT_EQ(nullptr, TableHolder()) << "the slot is given back";
+  CloseHandle(hMap);
+  EXPECT_FALSE(BlockExists()) << "and the block's handle closed";
+  const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
+  size_t pos = 0;
+  for (const std::string& line : std::initializer_list<std::string>{" : ***** LOG START ******\r\n", " : InitInstance\r\n",
+                                  " : lpszCmdLine : /A \"" + m_driver.paramFile + "\"\r\n",
+                                  " : MainFrame.m_szModelID : PRW3DEMO\r\n", " : MainFrame.m_szPrinterName : prw3test\r\n",
+                                  " : MainFrame.m_szPortName : CUPS:prw3test\r\n",
+                                  " : MainFrame.m_szDriverName : prw3test\r\n", " : MainFrame.m_bRemove : 0\r\n",
+                                  " : MainFrame.m_bInstall : 0\r\n", " : MainFrame.StartUp() : Result : 1\r\n",
+                                  " : WM_CLOSE\r\n", " : WM_DESTROY\r\n", " : ***** LOG END ******\r\n"}) {
+    pos = log.find(line, pos);
+    ASSERT_NE(std::string::npos, pos) << line << " in order in\n" << log;
+  }
+  EXPECT_EQ(std::string::npos, log.find(" : WM_", log.find(" : WM_DESTROY") + 1)) << "a message traced after the last";
+
+  // "TrayIconEndTime" 0 or missing: no timer polls the spooler.
+  for (const char* pszEndTime : {"TrayIconEndTime=0\r\n", ""}) {
+    const std::string ini = testenv::ReadFile(m_driver.iniFile);
+    testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find("TrayIconEndTime")) + pszEndTime);
+    Journal().clear();
+    EXPECT_EQ(0, Run(""));
+    EXPECT_EQ("", Lines("timer")) << pszEndTime;
+  }
+}
+
+TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADeletedPrinter) {
+  // A printer the spooler does not know, with a start-up entry and parameter file of ours.
+  // "/A " in either case counts; "/A" at the very end, or no /A at all, does not; a
+  // spooler that is not up or refuses the open proves no deleted printer.
+  const std::string slashA = "/A \"" + m_driver.paramFile + "\"";
+  const struct {
+    std::string cmdLine;
+    DWORD dwSpoolerError;
+    bool kept;
+  } cases[] = {{slashA, 0, false}, {"/a \"" + m_driver.paramFile + "\"", 0, false}, {"/P \"gone printer\" /A", 0, true},
+               {"/P \"gone printer\"", 0, true}, {slashA, RPC_S_SERVER_UNAVAILABLE, true},
+               {slashA, ERROR_ACCESS_DENIED, true}};
+  for (const auto& c : cases) {
+    testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
+    testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, "gone printer", m_driver.runCommand);
+    {
+      const Hooks hooks = c.dwSpoolerError ? Hooks{Fail("OpenPrinterA", c.dwSpoolerError), Fail("OpenPrinterW", c.dwSpoolerError)}
+                                           : Hooks();
+      EXPECT_EQ(0, Run(c.cmdLine));
+    }
+    EXPECT_EQ(c.kept, testenv::GetReg(HKEY_CURRENT_USER, kRunKey, "gone printer") != "<missing>") << c.cmdLine;
+    EXPECT_EQ(c.kept, testenv::FileExists(m_driver.paramFile)) << c.cmdLine << " " << c.dwSpoolerError;
+  }
+  testenv::DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "gone printer");
+  // Neither printer nor port: the entry naming the parameter file goes with the file.
+  testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n");
+  EXPECT_EQ(0, Run(slashA));
+  EXPECT_FALSE(HasRunEntry() || testenv::FileExists(m_driver.paramFile));
+  // A command line too long for the parser is refused whole, with a log line; a printer
+  // whose driver names no model ends the process at once, without a message loop that no
+  // window would ever end (the harness fails a loop without a window).
+  EnableDebugLog();
+  EXPECT_EQ(0, Run("/P \"prw3test\" " + std::string(300, ' ')));
+  EXPECT_TRUE(LogHas(" : CCommandLine : command line too long\r\n"));
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
+  EXPECT_EQ(0, Run("/P \"prw3test\""));
+  EXPECT_EQ("", Seen());
+}
+
+TEST_F(ResidentStartupTest, SecondStartAndRemoveModeReachTheRunningResident) {
+  // A second start makes the first re-read its icon choice and ends; one in remove mode
+  // closes it.
+  const std::string byName = "/P \"prw3test\"", remove = "/R " + byName;
+  int nSecond = -1, nRemover = -1;
+  EXPECT_EQ(0, Run("", {[&] {
+    testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
+    nSecond = Run(byName);
+  }, [&] { nRemover = Run(remove); }}));
+  EXPECT_EQ(0, nSecond);
+  EXPECT_EQ(0, nRemover);
+  EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test\n", Seen());
+
+  // With no resident running, remove mode takes its own slot and gives it back; it shows
+  // and removes nothing.
+  HANDLE hMap = RegisterKey("prw3 other");
+  Journal().clear();
+  EXPECT_EQ(0, Run(remove));
+  EXPECT_EQ(nullptr, TableHolder());
+  EXPECT_TRUE(Seen().empty() && HasRunEntry());
+
+  // A resident died without removing itself, and its handle now names another program's
+  // window: remove mode must not close that window, and a start takes the slot.
+  HWND hForeign = testenv::CreateTestWindow();
+  HANDLE hMap2 = RegisterKey(m_driver.printerKey);
+  SetMonitorWindow(m_driver.printerKey.c_str(), "", hForeign, MONITOR_KIND_TRAY);
+  EXPECT_EQ(0, Run(remove));
+  for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+  EXPECT_EQ(0, Run("", {[&] { EXPECT_EQ(Window(), TableHolder()); }}));
+  EXPECT_TRUE(IsWindow(hForeign));
+  DestroyWindow(hForeign);
+  CloseHandle(hMap2);
+  CloseHandle(hMap);
+  EXPECT_FALSE(BlockExists()) << "no start left a handle to the block open";
+}
+
+TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
+  TearDown();
+  m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
+  HANDLE hMap = RegisterKey("prw3 other");
+  EXPECT_EQ(0, Run("/O \"LPT1:\" /D \"prw3test\"", {[&] {
+    EXPECT_EQ(Window(), TableHolder()) << "the table holds the resident under the port";
+    EXPECT_EQ(0u, MenuItems().find("\"LPT1:\" 900 default\n"));
+  }}));
+  EXPECT_EQ("icon add 0 LPT1:\nicon delete 0 LPT1:\n", Seen());
+  EXPECT_EQ(nullptr, TableHolder()) << "shut-down took the port's slot back";
+  EXPECT_NE("", TargetKey()) << "a port-name target";
+  CloseHandle(hMap);
+}
+
+TEST_F(ResidentStartupTest, IconChoiceOutOfRangeAndShellRestart) {
+  // A stored choice one past the three icons shows the first; after a shell restart the
+  // icon comes back as it was.
+  testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_SELECTED, 3);
+  EXPECT_EQ(0, Run("", {[] { SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0); }}));
+  EXPECT_EQ("icon add 0 prw3test\nicon add 0 prw3test\nicon delete 0 prw3test\n", Seen());
+}
+
+TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
+  CMainFrame frame;
+  frame.m_hWnd = testenv::CreateTestWindow();
+  std::string tip;
+  auto shell = FAULT_REPLACE(Shell_NotifyIconA, [&](auto, DWORD, NOTIFYICONDATAA* pData) {
+    tip.assign(pData->szTip, strnlen(pData->szTip, sizeof(pData->szTip)));
+    return TRUE;
+  });
+  auto lead932 = FAULT_REPLACE(IsDBCSLeadByte, [](auto, BYTE c) { return IsDBCSLeadByteEx(932, c); });
+  std::string dbcs = "A";
+  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0";
+  // 63 characters fit; beyond, 60 bytes and "..." (in a double-byte code page, 29
+  // characters after the "A", where 60 bytes would split one).
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(63, 'f'), std::string(63, 'f')}, {std::string(64, 'L'), std::string(60, 'L') + "..."},
+      {std::string(259, 'L'), std::string(60, 'L') + "..."}, {dbcs, dbcs.substr(0, 59) + "..."}};
+  for (const auto& c : cases) {
+    CopyStr(frame.m_szPrinterName, c.first.c_str());
+    frame.SetTrayIcon(0, 0);
+    EXPECT_EQ(c.second, tip) << c.first.size();
+  }
+  DestroyWindow(frame.m_hWnd);
+}
+
+TEST(MainFrame, ConstructionLeavesNoIconOrTrayRecordUnset) {
+  // A second start's icon change, a shell restart or a shut-down can reach a frame whose
+  // start-up ended before the icon was added.
+  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
+  memset(storage, 0xA5, sizeof(storage));
+  fault::CHook shell("Shell_NotifyIconA");
+  CMainFrame* pFrame = new (storage) CMainFrame;
+  for (HICON hIcon : pFrame->m_hIcon) EXPECT_EQ(nullptr, hIcon);
+  EXPECT_EQ(0, pFrame->OnTaskbarCreated());
+  pFrame->ShutDown();
+  EXPECT_EQ(0u, shell.Calls());
+  pFrame->~CMainFrame();
+}
+
+}  // namespace
