@@ -25,21 +25,26 @@ protected:
   void TearDown() override;
 
   // Runs the resident's entry with a command line ("" gives the start-up entry's); each
-  // step on its own turn of the loop. Called from a step, it is a second resident's start
-  // while the first runs (a process of its own on Windows). Returns the exit code.
-  int Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {});
+  // step on its own turn of the loop; a resident that ends before its steps fails the test
+  // unless bAllSteps is false. Called from a step, it is a second resident's start while
+  // the first runs (a process of its own on Windows). Returns the exit code.
+  int Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {}, bool bAllSteps = true);
 
   // What the resident asked of the platform, one line per call:
   //   "icon add|modify|delete <index of the icon shown, or ?> <tip>" (" (another record)" when the
   //   record is not the first form's for the window and WM_TRAYNOTIFY), "box <text>|<caption>|owned|unowned",
   //   "start <application name>|<command line>", "sleep <ms>", "timer <id> <ms>", "kill <id>",
-  //   "foreground", "menu <flags> <owner|other>", "null" (WM_NULL sent to the window).
+  //   "foreground", "menu <flags> <owner|other>", "null" (WM_NULL sent to the window);
+  //   and "closed" when the steps were done and the resident still ran, so was closed.
   static std::vector<std::string>& Journal();
   // The journal's lines that start with prefix, joined by "\n".
   static std::string Lines(const std::string& prefix);
   // Runs fn while the next pop-up menu is open (from inside the modal loop), before it closes.
   static void WhileMenuOpen(std::function<void()> fn);
-  // Posts a mouse message of the tray icon to the resident.
+  // Runs fn while the next message box is shown, before it is answered.
+  static void WhileBoxOpen(std::function<void()> fn);
+  // Posts a message to the resident, past any hook; Tray posts a mouse message of its icon.
+  static void Post(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
   static void Tray(UINT uMouseMessage);
   static HWND Window();
 
@@ -51,6 +56,8 @@ protected:
   }
   // The window the shared table holds in the printer's tray slot.
   HWND TableHolder() const;
+  // Deletes the parameter files in the temporary folder, written for status programs.
+  static void RemoveParamFiles();
   static void EnableDebugLog();
   static bool LogHas(const std::string& text);
 

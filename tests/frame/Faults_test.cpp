@@ -1,0 +1,165 @@
+// Faults through the resident's whole life: every call it makes is failed in turn, once
+// on each of the times it is made. Whatever fails, the process ends with 0 or carries on
+// as the program states, and leaves no handle, key, view, library, printer, search,
+// stream, menu or GDI object behind. And a long run of menus, icon changes, shell
+// restarts and ticks that must not grow them.
+#include "support/Resident.h"
+
+#include "frame/MainFrame.h"
+#include "shared/MonitorTable.h"
+
+#include <cstring>
+#include <io.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+// What is acquired and what releases it: each group must balance after a run.
+const std::vector<std::pair<std::vector<const char*>, std::vector<const char*>>> kGroups = {
+    {{"RegOpenKeyExA", "RegCreateKeyExA"}, {"RegCloseKey"}},
+    {{"CreateFileMappingA", "OpenFileMappingA", "CreateMutexA", "CreateProcessA", "CreateProcessA"}, {"CloseHandle"}},
+    {{"MapViewOfFile"}, {"UnmapViewOfFile"}},
+    {{"LoadLibraryA"}, {"FreeLibrary"}},
+    {{"OpenPrinterA", "OpenPrinterW"}, {"ClosePrinter"}},
+    {{"FindFirstFileA"}, {"FindClose"}},
+    {{"_fsopen"}, {"fclose"}},
+    {{"LoadMenuA"}, {"DestroyMenu"}},
+    {{"CreateSolidBrush", "LoadBitmapA", "CreateCompatibleDC", "CreateICA"}, {"DeleteObject", "DeleteDC"}},
+};
+
+// Counts every acquiring and releasing call while it lives.
+class CBalance {
+public:
+  CBalance() {
+    for (const auto& group : kGroups)
+      for (const auto* names : {&group.first, &group.second})
+        for (const char* pszName : *names)
+          if (!m_hooks.count(pszName)) m_hooks.emplace(pszName, std::make_unique<fault::CHook>(pszName));
+  }
+  // The objects still held, per group: acquired minus released.
+  std::vector<int> Held() const {
+    std::vector<int> held;
+    for (const auto& group : kGroups) {
+      int n = 0;
+      for (const char* pszName : group.first) n += static_cast<int>(m_hooks.at(pszName)->Successes());
+      for (const char* pszName : group.second) n -= static_cast<int>(m_hooks.at(pszName)->Calls());
+      held.push_back(n);
+    }
+    return held;
+  }
+
+private:
+  std::map<std::string, std::unique_ptr<fault::CHook>> m_hooks;
+};
+
+class FaultsTest : public ResidentTest {
+protected:
+  // Measures and draws item 920 as the open menu would, then chooses the command.
+  static void OpenMenuAndChoose(UINT nID) {
+    WhileMenuOpen([nID] {
+      static HDC s_hdc = CreateCompatibleDC(nullptr);  // made once, outside any count
+      MEASUREITEMSTRUCT measure = {ODT_MENU, 0, 920, 0, 0, 0};
+      DRAWITEMSTRUCT draw = {ODT_MENU, 0, 920, ODA_DRAWENTIRE, ODS_SELECTED, nullptr, s_hdc, {0, 0, 100, 19}, 0};
+      SendMessageA(Window(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+      SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+      Post(WM_COMMAND, nID);
+    });
+    Tray(WM_RBUTTONDOWN);
+  }
+  // Start, Printer Status from the menu, an auxiliary item; then the printer is deleted and
+  // the timer ticks (a failure may have left no timer, and the harness closes it then).
+  std::vector<std::function<void()>> Life() {
+    testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+    testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, m_driver.runCommand);
+    testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, m_driver.runCommand);
+    testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n/D \"prw3test\"\r\n/M \"PRW3DEMO\"\r\n");
+    RemoveParamFiles();
+    Journal().clear();
+    return {[] { OpenMenuAndChoose(ID_PRINTER_STATUS); }, [] { OpenMenuAndChoose(920); },
+            [this] {
+              m_gone.push_back(std::make_shared<fault::CHook>("OpenPrinterA", ERROR_INVALID_PRINTER_NAME));
+              m_gone.push_back(std::make_shared<fault::CHook>("OpenPrinterW", ERROR_INVALID_PRINTER_NAME));
+              Post(WM_TIMER, DELPRN_TIMER_ID);
+            }};
+  }
+  void TearDown() override {
+    testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey);
+    ResidentTest::TearDown();
+  }
+  std::vector<std::shared_ptr<void>> m_gone;
+};
+
+TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
+  // Releases are not failed: nothing can be done when they fail, and no outcome is stated.
+  const std::vector<std::string> kNotFailed = {"RegCloseKey", "CloseHandle", "UnmapViewOfFile", "FreeLibrary",
+                                               "ClosePrinter", "FindClose", "fclose", "DeleteObject", "DeleteDC",
+                                               "DestroyMenu", "ReleaseMutex", "GetTickCount", "Sleep", "GetACP"};
+  unsigned nInjected = 0;
+  for (const char* pszApi : fault::KnownImports()) {
+    if (std::find(kNotFailed.begin(), kNotFailed.end(), pszApi) != kNotFailed.end()) continue;
+    unsigned nCalls = 0;
+    for (unsigned n = 0; n <= nCalls; ++n) {
+      const std::string what = std::string(pszApi) + " failing on call " + std::to_string(n);
+      SCOPED_TRACE(what);
+      std::vector<int> held;
+      int nExitCode = -1;
+      {
+        std::vector<std::function<void()>> steps = Life();
+        CBalance balance;
+        fault::CHook hook(pszApi, ERROR_NOT_ENOUGH_MEMORY, n);
+        nExitCode = Run("", steps, false);
+        m_gone.clear();
+        held = balance.Held();
+        if (!n) nCalls = hook.Calls();
+      }
+      if (!n) continue;
+      ++nInjected;
+      EXPECT_EQ(0, nExitCode);
+      EXPECT_EQ(std::vector<int>(kGroups.size(), 0), held);
+      HANDLE hMap = OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME);
+      EXPECT_EQ(nullptr, hMap) << "the table's block is left open";
+      if (hMap) CloseHandle(hMap);
+      // One message at most, and Printer Status either started or said it could not; a
+      // parameter file stays only for a status program that was started.
+      const bool bStatus = Lines("start " + m_driver.statusProgram) != "";
+      const auto nBoxes = std::count_if(Journal().begin(), Journal().end(), [](const std::string& line) {
+        return line.rfind("box", 0) == 0;
+      });
+      EXPECT_LE((bStatus ? 1 : 0) + nBoxes, 1) << Lines("box");
+      _finddata_t found;
+      const intptr_t hFind = _findfirst((testenv::TempDir() + "O_P*.TMP").c_str(), &found);
+      EXPECT_TRUE(hFind == -1 || bStatus) << found.name;
+      if (hFind != -1) _findclose(hFind);
+    }
+  }
+  EXPECT_GT(nInjected, 250u);
+}
+
+TEST_F(FaultsTest, ThousandMenusIconChangesShellRestartsAndTicksLeaveNoObjectBehind) {
+  EXPECT_EQ(0, Run("", {[this] {
+    const HDC hdc = CreateCompatibleDC(nullptr);
+    CBalance balance;
+    fault::CHook icons("LoadImageA");
+    const UINT nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    for (int i = 0; i < 1000; ++i) {
+      WhileMenuOpen([hdc] {
+        for (UINT nID : {920u, 921u}) {
+          DRAWITEMSTRUCT draw = {ODT_MENU, 0, nID, ODA_DRAWENTIRE, ODS_SELECTED, nullptr, hdc, {0, 0, 100, 19}, 0};
+          SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+        }
+      });
+      SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+      if (i % 10) continue;
+      testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, i / 10 % 3);
+      for (UINT uMsg : {UINT(WM_TRAYICONCHANGE), nTaskbarCreated, UINT(WM_TIMER)})
+        SendMessageA(Window(), uMsg, uMsg == WM_TIMER ? DELPRN_TIMER_ID : 0, 0);
+    }
+    EXPECT_EQ(std::vector<int>(kGroups.size(), 0), balance.Held());
+    EXPECT_EQ(0u, icons.Calls()) << "the icons held serve every change and restart";
+    DeleteDC(hdc);
+  }}));
+  EXPECT_EQ(1000u, static_cast<size_t>(std::count(Journal().begin(), Journal().end(), "menu 2 owner")));
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// Starting the driver's programs from the menu: the status program through a parameter
+// file or inline with declared lengths, the auxiliary programs with the identity, the
+// port the spooler reports now, the two message boxes, and the trace of each launch.
+#include "support/Resident.h"
+
+#include "frame/MainFrame.h"
+
+#include <io.h>
+#include <winspool.h>
+
+#include <memory>
+
+namespace {
+
+class LaunchTest : public ResidentTest {
+protected:
+  static std::function<void()> Command(UINT nID) {
+    return [nID] { Post(WM_COMMAND, nID); };
+  }
+  // The command lines started, in order.
+  static std::vector<std::string> Started() {
+    std::vector<std::string> started;
+    for (const std::string& line : Journal())
+      if (line.rfind("start ", 0) == 0) started.push_back(line.substr(6));
+    return started;
+  }
+  // The parameter file a "/F" command line names, read from the temporary folder and deleted.
+  static std::string TakeParamFile(const std::string& started) {
+    const size_t open = started.find("/F \"");
+    if (open == std::string::npos) return "<no /F>";
+    const std::string path = testenv::TempDir() + started.substr(open + 4, started.size() - open - 5);
+    const std::string bytes = testenv::ReadFile(path);
+    testenv::RemoveFile(path);
+    return bytes;
+  }
+  // Moves the printer to other ports as the spooler reports it from now on.
+  static std::shared_ptr<void> PortsNow(const std::string& ports) {
+    return std::make_shared<fault::CReplace<decltype(&GetPrinterA)>>(
+        "GetPrinterA", [ports](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
+          const BOOL bRead = real(h, level, p, cb, pcb);
+          static std::string s_ports;
+          s_ports = ports;
+          if (bRead && p) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &s_ports[0];
+          return bRead;
+        });
+  }
+};
+
+TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
+  EnableDebugLog();
+  EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES), [] { Tray(WM_LBUTTONDBLCLK); }}));
+  std::vector<std::string> started = Started();
+  ASSERT_EQ(3u, started.size());
+  // The exact file named as the application, never a shorter prefix of the unquoted path.
+  const std::string head = m_driver.statusProgram + "|" + m_driver.statusProgram + " /F \"O_P";
+  for (const std::string& s : started) EXPECT_EQ(0u, s.find(head)) << s;
+  const std::string identity = "/P \"prw3test\"\r\n/D \"prw3test\"\r\n/O \"CUPS:prw3test\"\r\n/M \"PRW3DEMO\"\r\n";
+  EXPECT_EQ(identity, TakeParamFile(started[0]));
+  EXPECT_EQ(identity + "/E\r\n", TakeParamFile(started[1])) << "the request travels inside the file";
+  EXPECT_EQ(identity, TakeParamFile(started[2])) << "a double click is Printer Status";
+  EXPECT_EQ("", Lines("box"));
+  const std::string cmdLine = started[0].substr(started[0].find('|') + 1);
+  for (const std::string& line : {std::string(" : CMainFrame::StartPRWExe : Parameter file\r\n"),
+                                  std::string(" : CMainFrame::StartPRWExe : port name : CUPS:prw3test\r\n"),
+                                  " : CMainFrame::StartPRWExe : command line : " + cmdLine + "\r\n",
+                                  " : CMainFrame::StartExe : lpszCmdLine : " + cmdLine + "\r\n"})
+    EXPECT_TRUE(LogHas(line)) << line;
+
+  // No parameter file can be made: the inline form with declared lengths, which ends in
+  // the blank of an empty /E.
+  Journal().clear();
+  fault::CHook noName("GetTempFileNameA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES)}));
+  const std::string inlineForm = m_driver.statusProgram + "|" + m_driver.statusProgram +
+                                 " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
+  EXPECT_EQ(std::vector<std::string>({inlineForm, inlineForm + "/E"}), Started());
+}
+
+TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
+  // The status program cannot be found: no start, the Printer Status message. A tray click
+  // while that message is open opens one menu.
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_STATUS_PROGRAM);
+  testenv::RemoveFile(m_driver.statusProgram);
+  WhileBoxOpen([] { SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN); });
+  EXPECT_EQ(0, Run("", {[] { Tray(WM_LBUTTONDBLCLK); }}));
+  EXPECT_EQ("box \nUnable to open Printer Status window for this printer.|OLMAR Printwatch 3|owned", Lines("box"));
+  EXPECT_EQ("menu 2 owner", Lines("menu"));
+  EXPECT_TRUE(Started().empty());
+
+  // The program is there but cannot be started: the file made for it is deleted again, by
+  // its full path: a file of the same name in the current folder is not ours.
+  testenv::WriteFile(m_driver.statusProgram, "MZ");
+  Journal().clear();
+  std::string decoy;
+  auto name = FAULT_REPLACE(GetTempFileNameA, [&](auto real, LPCSTR pszDir, LPCSTR pszPrefix, UINT n, LPSTR psz) {
+    const UINT nResult = real(pszDir, pszPrefix, n, psz);
+    decoy = std::string(psz).substr(strlen(pszDir));
+    testenv::WriteFile(decoy, "not ours");
+    return nResult;
+  });
+  fault::CHook noStart("CreateProcessA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(0, Run("", {Command(ID_MONITORING_PREFERENCES)}));
+  EXPECT_EQ("box \nUnable to open Monitoring Preferences window for this printer.|OLMAR Printwatch 3|owned",
+            Lines("box"));
+  _finddata_t found;
+  EXPECT_EQ(-1, _findfirst((testenv::TempDir() + "O_P*.TMP").c_str(), &found));
+  EXPECT_EQ("not ours", testenv::ReadFile(decoy));
+  testenv::RemoveFile(decoy);
+}
+
+TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
+  EnableDebugLog();
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "931", "");
+  std::string pooled = "LPT4:";
+  for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
+  std::vector<std::shared_ptr<void>> hooks;
+  std::string portHeld;
+  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000),
+                        [&] { hooks.push_back(PortsNow("LPT2:")); }, Command(ID_PRINTER_STATUS),
+                        [&] { hooks.push_back(PortsNow("LPT3:")); }, Command(921),
+                        // A pooled printer's port list too long to hold, or a failing spooler,
+                        // keeps the port held.
+                        [&] { hooks.push_back(PortsNow(pooled)); }, Command(925), [&] {
+                          for (const char* pszApi : {"OpenPrinterA", "OpenPrinterW"})
+                            hooks.push_back(std::make_shared<fault::CHook>(pszApi, RPC_S_SERVER_UNAVAILABLE));
+                        },
+                        Command(920), [&] { portHeld = g_pMainFrame->m_szPortName, hooks.clear(); }}));
+  std::vector<std::string> started = Started();
+  ASSERT_EQ(5u, started.size());
+  EXPECT_EQ("|\"" + m_driver.auxProgram + "\" /testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"",
+            started[0]);
+  EXPECT_NE(std::string::npos, TakeParamFile(started[1]).find("/O \"LPT2:\""));
+  for (size_t i = 2; i < 5; ++i) EXPECT_NE(std::string::npos, started[i].find("/O \"LPT3:\"")) << i;
+  EXPECT_EQ("LPT3:", portHeld);
+  // Commands up to 999 reach the auxiliary handler, even without a command of their own;
+  // one whose command is empty starts nothing and traces nothing beyond its id.
+  const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
+  EXPECT_EQ(std::string::npos, log.find(" : CMainFrame::OnAux : id : 1000"));
+  for (const char* pszId : {"931", "999"}) {
+    const size_t pos = log.find(std::string(" : CMainFrame::OnAux : id : ") + pszId + "\r\n");
+    ASSERT_NE(std::string::npos, pos) << pszId;
+    EXPECT_EQ(log.find(" : CMainFrame::OnAux : id : ", pos + 1), log.find(" : CMainFrame::OnAux : ", pos + 1)) << pszId;
+  }
+  const std::string aux = started[0].substr(1);
+  for (const std::string& line : {std::string(" : CMainFrame::OnAux : port name : LPT3:\r\n"),
+                                  " : CMainFrame::OnAux : command line : " + aux + "\r\n"})
+    EXPECT_TRUE(LogHas(line)) << line;
+}
+
+}  // namespace
