@@ -10,6 +10,21 @@
 
 #include <cstring>
 
+namespace {
+
+// The start-up entry's form: "/A " or "/a " (slash, letter, blank) anywhere in the line.
+bool IsStartupEntryForm(const char* pszCmdLine) { return strstr(pszCmdLine, "/A ") || strstr(pszCmdLine, "/a "); }
+
+// After an update the Restart Manager starts the resident again with the same line; not
+// after a crash, a hang or a reboot, where the start-up entry serves.
+void RegisterForRestart(const char* pszCmdLine) {
+  WCHAR szWide[RESTART_MAX_CMD_LINE];
+  if (MultiByteToWideChar(CP_ACP, 0, pszCmdLine, -1, szWide, RESTART_MAX_CMD_LINE) == 0) return;
+  RegisterApplicationRestart(szWide, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+}
+
+}  // namespace
+
 int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
   const char* pszText = pszCmdLine ? pszCmdLine : "";
   DebugLogWrite("InitInstance");
@@ -22,7 +37,7 @@ int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
     // The entry goes only for a printer the spooler says does not exist (or for an entry
     // that names none): a spooler not yet up at log-on must not cost the user the entry.
     const bool bGone = !cmdLine.m_szPrinterName[0] || cmdLine.m_nPrinterError == ERROR_INVALID_PRINTER_NAME;
-    if (bGone && (strstr(pszText, "/A ") || strstr(pszText, "/a "))) {
+    if (bGone && IsStartupEntryForm(pszText)) {
       DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF);
       cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
     }
@@ -59,6 +74,7 @@ int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
     pFrame->ShutDown();
     return 0;
   }
+  if (IsStartupEntryForm(pszText)) RegisterForRestart(pszText);
   return 1;
 }
 

@@ -48,7 +48,7 @@ void CCommandLine::Clear() {
   m_szTempDir[0] = '\0';
   m_bRemove = m_bSwitchS = m_bSwitchE = m_bSwitchC = m_bSwitchU = 0;
   m_szPrinterName[0] = m_szDriverName[0] = m_szPortName[0] = m_szModelID[0] = '\0';
-  m_szParamFileF[0] = m_szParamFileA[0] = m_szSwitchJ[0] = '\0';
+  m_szParamFileF[0] = m_szParamFileA[0] = m_szParamFilePath[0] = m_szSwitchJ[0] = '\0';
   m_bSwitchBE = 0;
   m_szSwitchBH[0] = m_szSwitchBU[0] = m_szSwitchBD[0] = m_szSwitchBI[0] = '\0';
   m_szSwitchBN[0] = m_szSwitchVQM[0] = '\0';

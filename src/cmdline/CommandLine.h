@@ -28,8 +28,8 @@ public:
   // port names are then filled. m_nPrinterError keeps why the printer could not be opened.
   BOOL FillFromPrinter();
   BOOL LookUpModelID();
-  // Deletes the parameter file a switch names: a name with a folder part as it stands, a
-  // bare name where OpenFile's search finds it; else the name in the temporary folder.
+  // Deletes the parameter file a switch names: the very file ReadParamFile read for it;
+  // for a file not read, where the reader would look (as named, else in the temporary folder).
   BOOL DeleteParamFile(const char* pszFileName);
 
   // Writes the identity and switches to a new parameter file in the temporary folder;
@@ -57,6 +57,8 @@ public:
   char m_szModelID[MAX_PATH];
   char m_szParamFileF[MAX_PATH];
   char m_szParamFileA[MAX_PATH];
+  // The path ReadParamFile opened for m_szParamFileF; empty until a file was read.
+  char m_szParamFilePath[MAX_PATH];
   char m_szSwitchJ[MAX_PATH];
   int m_bSwitchBE;
   char m_szSwitchBH[MAX_PATH];

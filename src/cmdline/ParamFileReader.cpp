@@ -22,14 +22,18 @@ bool EndsParamName(char c) {
 BOOL CCommandLine::ReadParamFile() {
   if (!m_szParamFileF[0]) return FALSE;
 
+  // As named, else in the temporary folder; the path opened is kept for the delete.
+  char szPath[MAX_PATH];
   CStdioFile file(_fsopen(m_szParamFileF, "rt", _SH_DENYNO));
-  if (!file.IsValid()) {
+  if (file.IsValid()) {
+    CopyStr(szPath, m_szParamFileF);
+  } else {
     FillTempDir();
-    char szPath[MAX_PATH];
     if (!FormatStr(szPath, sizeof(szPath), "%s%s", m_szTempDir, m_szParamFileF)) return FALSE;
     file.Reset(_fsopen(szPath, "rt", _SH_DENYNO));
     if (!file.IsValid()) return FALSE;
   }
+  CopyStr(m_szParamFilePath, szPath);
 
   std::unique_ptr<char[]> pLine(new (std::nothrow) char[PARAM_LINE_SIZE]);
   if (!pLine) return FALSE;
@@ -70,16 +74,10 @@ BOOL CCommandLine::ParseParamLine(const char* pszLine, char* pszName, char* pszV
 
 BOOL CCommandLine::DeleteParamFile(const char* pszFileName) {
   if (!pszFileName || !*pszFileName) return FALSE;
+  // The file that was read, never another of the same name elsewhere.
+  if (m_szParamFilePath[0] && strcmp(pszFileName, m_szParamFileF) == 0) return DeleteFileA(m_szParamFilePath);
+  if (DeleteFileA(pszFileName)) return TRUE;
   if (!m_szTempDir[0]) FillTempDir();
-
-  // OpenFile takes no path of 128 characters or more: only a bare name goes through its
-  // search, and every path is tested by deleting it.
-  if (strpbrk(pszFileName, "\\/:")) {
-    if (DeleteFileA(pszFileName)) return TRUE;
-  } else {
-    OFSTRUCT of = {};
-    if (OpenFile(pszFileName, &of, OF_EXIST) != HFILE_ERROR) return DeleteFileA(pszFileName);
-  }
   char szPath[MAX_PATH];
   if (!FormatStr(szPath, sizeof(szPath), "%s%s", m_szTempDir, pszFileName)) return FALSE;
   return DeleteFileA(szPath);

@@ -151,9 +151,16 @@ int CMainFrame::CheckInstance() {
     // system may have given that handle to another program's window since: that one
     // must not be told to close. Its slot is as good as dead.
     if (nResult == MONITOR_REG_TAKEN && hOther && !IsTrayWindow(hOther)) nResult = MONITOR_REG_CLAIMED;
-    if (nResult == MONITOR_REG_CLAIMED) SetMonitorWindow(m_szPrinterName, m_szPortName, m_hWnd, MONITOR_KIND_TRAY);
+    if (nResult == MONITOR_REG_CLAIMED && m_hWnd) {
+      SetMonitorWindow(m_szPrinterName, m_szPortName, m_hWnd, MONITOR_KIND_TRAY);
+      return 1;
+    }
+    // Without a window nothing could ever reach this resident or end it: the slot goes
+    // back at once, before a resident starting now takes it for an empty one.
+    if (nResult == MONITOR_REG_CLAIMED)
+      UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY,
+                              m_szPrinterName[0] == '\0');
   }
-  if (nResult == MONITOR_REG_CLAIMED) return 1;
 
   if (nResult == MONITOR_REG_TAKEN && hOther) {
     if (m_bRemove)
@@ -240,8 +247,11 @@ int CMainFrame::ShutDown() {
 }
 
 int CMainFrame::OnTrayIconChange(WPARAM, LPARAM) {
+  // Without a target the INI file's choice stands: the root of the user's hive is no target.
   CRegKey hKey;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, hKey.Receive()) != ERROR_SUCCESS) return 0;
+  if (!m_szTargetKey[0] ||
+      RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, hKey.Receive()) != ERROR_SUCCESS)
+    return 0;
   DWORD dwSelected = static_cast<DWORD>(m_nTrayIconSelected);
   const BOOL bRead = RegReadRaw4(hKey, TRAY_ICON_SELECTED, &dwSelected);
   hKey.Close();

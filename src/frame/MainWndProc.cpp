@@ -22,6 +22,16 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         case WM_CLOSE:
           DebugLogWrite("WM_CLOSE");
           break;
+        case WM_QUERYENDSESSION:
+          // The default answer lets the session end, or the Restart Manager close us.
+          DebugLogWrite("WM_QUERYENDSESSION");
+          break;
+        case WM_ENDSESSION:
+          DebugLogWrite("WM_ENDSESSION");
+          // Ends as a close does, before the system ends the process: the slot goes back
+          // and the icon goes away.
+          if (wParam) SendMessageA(hWnd, WM_CLOSE, 0, 0);
+          break;
         case WM_DRAWITEM:
           pFrame->OnDrawItem(wParam, reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
           break;

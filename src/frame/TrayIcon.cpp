@@ -13,16 +13,31 @@ namespace {
 const int TRAY_ADD_ATTEMPTS = 5;
 const DWORD TRAY_ADD_RETRY_MS = 1000;
 
+// The bytes of the character at p in the system code page: a double-byte character, or in
+// UTF-8 a sequence of up to four; one cut short by the terminator ends there.
+size_t CharBytes(const char* p, bool bUtf8) {
+  const BYTE c = static_cast<BYTE>(*p);
+  size_t cb = 1;
+  if (bUtf8)
+    cb = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  else if (IsDBCSLeadByte(c))
+    cb = 2;
+  for (size_t i = 1; i < cb; ++i)
+    if (!p[i]) return i;
+  return cb;
+}
+
 // The tip holds 63 characters of the first record form; a longer label keeps its start
-// and ends in "..." so it still reads as cut. The cut never splits a double-byte
-// character: the label is walked from its start, as a trail byte can look like a lead.
+// and ends in "..." so it still reads as cut. The cut never splits a character: the label
+// is walked from its start, as a trail byte can look like a lead.
 void FitTip(char* pszTip, size_t cbTip, const char* pszLabel) {
   if (CopyStr(pszTip, cbTip, pszLabel)) return;
   const char szEllipsis[] = "...";
   const size_t cbKept = cbTip - sizeof(szEllipsis);
+  const bool bUtf8 = GetACP() == CP_UTF8;
   size_t cb = 0;
   for (;;) {
-    const size_t cbChar = IsDBCSLeadByte(static_cast<BYTE>(pszLabel[cb])) && pszLabel[cb + 1] ? 2 : 1;
+    const size_t cbChar = CharBytes(pszLabel + cb, bUtf8);
     if (cb + cbChar > cbKept) break;
     cb += cbChar;
   }
@@ -43,9 +58,6 @@ int CMainFrame::SetTrayIcon(int nIndex, int bAdd) {
     return 1;
   }
 
-  // Without its window the icon could never be clicked nor the resident closed: a
-  // window that could not be created ends start-up here, on every platform.
-  if (!m_hWnd) return 0;
   m_nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   m_nid.hWnd = m_hWnd;
   m_nid.uID = 0;

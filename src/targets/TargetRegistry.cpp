@@ -199,8 +199,10 @@ int CreateTargetKey(LPCSTR szName, LPCSTR szFamilyKey, char* szKeyPath) {
   return 1;
 }
 
-// Lets the printer library fill a new target with the driver's defaults.
-int SetLibraryDefaults(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID) {
+// Lets the printer library fill a new target with the driver's defaults. *pbCalled says
+// whether the library ran: its own results share numbers with "not loaded" and "no export".
+int SetLibraryDefaults(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, bool* pbCalled) {
+  *pbCalled = false;
   char szDriverName[MAX_PATH] = {0};
   char szPrnDll[MAX_PATH] = {0};
   GetProfileDriverName(szModelID, szDriverName);
@@ -211,6 +213,7 @@ int SetLibraryDefaults(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID
   PFN_PrSetRegDefaultValue pfnSetDefaults =
       ToPrSetRegDefaultValue(GetProcAddress(hLibrary, PR_SET_REG_DEFAULT_VALUE));
   if (!pfnSetDefaults) return TARGET_NO_EXPORT;
+  *pbCalled = true;
   return pfnSetDefaults(szPrinterName, szDriverName, szPortName, szModelID, 0, 0, 0);
 }
 
@@ -220,8 +223,9 @@ int AddTarget(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int nNa
                                       : CreateTargetKey(szPrinterName, REG_VQL_TARGET_KEY, szKeyPath);
   if (nCreated != 0) return TARGET_NOT_CREATED;
 
-  const int nResult = SetLibraryDefaults(szPrinterName, szPortName, szModelID);
-  if (nResult == TARGET_NO_LIBRARY || nResult == TARGET_NO_EXPORT) {
+  bool bCalled = false;
+  const int nResult = SetLibraryDefaults(szPrinterName, szPortName, szModelID, &bCalled);
+  if (!bCalled) {
     // A library that cannot serve now (locked during a driver update, of the other
     // bitness) must not leave a target without its defaults, which would read as
     // switched off for good: the next start makes the target afresh.

@@ -23,7 +23,8 @@ const int TARGET_NO_FAMILY = 4;
 // szKeyPath (MAX_PATH characters) gets the target's path under HKEY_CURRENT_USER when
 // it was found or a new key received its "Name"; otherwise it is left as it was. A new
 // target whose printer library could not be loaded or lacks its export (4, 5) is
-// deleted again and szKeyPath emptied, so that the next start makes it afresh.
+// deleted again and szKeyPath emptied, so that the next start makes it afresh; one the
+// library ran for stays, whatever the library returned.
 int GetTargetKey(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID, int* pnNameKind, char* szKeyPath);
 
 // Looks up the target whose "Name" equals szTargetName without regard to case, in

@@ -2,6 +2,8 @@
 // what it removes or writes; then a running resident, second starts, remove mode, the tip.
 #include "support/Resident.h"
 
+#include "support/ResidentControl.h"
+
 #include "base/StrUtil.h"
 #include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
@@ -262,12 +264,72 @@ TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
   CloseHandle(hMap);
 }
 
-TEST_F(ResidentStartupTest, IconChoiceOutOfRangeAndShellRestart) {
+TEST_F(ResidentStartupTest, IconChoiceOutOfRangeShellRestartAndNoTarget) {
   // A stored choice one past the three icons shows the first; after a shell restart the
   // icon comes back as it was.
   testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_SELECTED, 3);
   EXPECT_EQ(0, Run("", {[] { SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0); }}));
   EXPECT_EQ("icon add 0 prw3test\nicon add 0 prw3test\nicon delete 0 prw3test\n", Seen());
+  // Without a target the INI file's choice stands when a second start asks for a change:
+  // the root of the user's hive is read for nothing.
+  Reset();
+  testenv::SetRegDword(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED, 1);
+  {
+    const Hooks hooks = NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n");
+    EXPECT_EQ(0, Run("", {[] { SendMessageA(Window(), WM_TRAYICONCHANGE, 0, 0); }}));
+  }
+  testenv::DeleteRegValue(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED);
+  EXPECT_EQ("icon add 2 prw3test\nicon delete 2 prw3test\n", Seen());
+}
+
+TEST_F(ResidentStartupTest, WindowlessStartClaimsNoSlot) {
+  // Without its window a start gives its slot back at once: a resident starting at that
+  // moment (here, at the next registry read after the claim) keeps the slot it takes.
+  HWND hPeer = testenv::CreateTestWindow();
+  HANDLE hPeerMap = nullptr;
+  {
+    fault::CHook noWindow("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY);
+    auto peer = FAULT_REPLACE(RegOpenKeyExA, [&](auto real, HKEY hKey, LPCSTR psz, DWORD o, REGSAM sam, PHKEY p) {
+      if (!hPeerMap && residentctl::TableWindow("prw3test") == nullptr && !residentctl::TraySlots().empty()) {
+        HWND hOther = nullptr;
+        RegisterMonitorWindow("prw3test", "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hPeerMap);
+        SetMonitorWindow("prw3test", "", hPeer, MONITOR_KIND_TRAY);
+      }
+      return real(hKey, psz, o, sam, p);
+    });
+    EXPECT_EQ(0, Run(""));
+  }
+  if (!hPeerMap) hPeerMap = RegisterKey("prw3test"), SetMonitorWindow("prw3test", "", hPeer, MONITOR_KIND_TRAY);
+  EXPECT_EQ(hPeer, TableHolder());
+  CloseHandle(hPeerMap);
+  DestroyWindow(hPeer);
+}
+
+TEST_F(ResidentStartupTest, SessionEndClosesItAndTheStartupEntryFormRegistersForRestart) {
+  EnableDebugLog();
+  HANDLE hMap = RegisterKey("prw3 other");
+  std::vector<std::string> restarts;
+  auto restart = FAULT_REPLACE(RegisterApplicationRestart, [&](auto, PCWSTR pszCmd, DWORD dwFlags) {
+    restarts.push_back(std::string(pszCmd, pszCmd + wcslen(pszCmd)) + " " + std::to_string(dwFlags));
+    return S_OK;
+  });
+  // As the Restart Manager asks: may it close, then it closes; a session end called off does nothing.
+  LRESULT nQuery = 0;
+  EXPECT_EQ(0, Run("", {[&] {
+    nQuery = SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+  }, [] { SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }}));
+  EXPECT_EQ(TRUE, nQuery);
+  EXPECT_EQ("", Lines("closed")) << "it ended by itself";
+  EXPECT_EQ(kIcon0, Seen());
+  EXPECT_EQ(nullptr, TableHolder());
+  EXPECT_TRUE(LogHas(" : WM_QUERYENDSESSION\r\n") && LogHas(" : WM_ENDSESSION\r\n"));
+  // Restarted with the start-up entry's line, not after a crash, a hang or a reboot; other
+  // starts are not restarted.
+  EXPECT_EQ(std::vector<std::string>({"/A \"" + m_driver.paramFile + "\" 11"}), restarts);
+  EXPECT_EQ(0, Run("/P \"prw3test\""));
+  EXPECT_EQ(1u, restarts.size());
+  CloseHandle(hMap);
 }
 
 TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
@@ -279,17 +341,28 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
     return TRUE;
   });
   auto lead932 = FAULT_REPLACE(IsDBCSLeadByte, [](auto, BYTE c) { return IsDBCSLeadByteEx(932, c); });
-  std::string dbcs = "A";
-  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0";
-  // 63 characters fit; beyond, 60 bytes and "..." (in a double-byte code page, 29
-  // characters after the "A", where 60 bytes would split one).
-  const std::pair<std::string, std::string> cases[] = {
-      {std::string(63, 'f'), std::string(63, 'f')}, {std::string(64, 'L'), std::string(60, 'L') + "..."},
-      {std::string(259, 'L'), std::string(60, 'L') + "..."}, {dbcs, dbcs.substr(0, 59) + "..."}};
+  UINT nCodePage = 1252;
+  auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
+  auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
+  std::string dbcs = "A", utf8 = "A", utf8Wide = "AB";
+  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC";
+  // 63 characters fit; beyond, 60 bytes and "...", cut before a character that 60 bytes
+  // would split (a double-byte one, or a UTF-8 one of two or three bytes).
+  const struct {
+    UINT nCodePage;
+    std::string label, tip;
+  } cases[] = {{1252, std::string(63, 'f'), std::string(63, 'f')},
+               {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
+               {1252, std::string(259, 'L'), std::string(60, 'L') + "..."},
+               {932, dbcs, dbcs.substr(0, 59) + "..."},
+               {CP_UTF8, utf8, utf8.substr(0, 59) + "..."},
+               {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
+               {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
   for (const auto& c : cases) {
-    CopyStr(frame.m_szPrinterName, c.first.c_str());
+    nCodePage = c.nCodePage;
+    CopyStr(frame.m_szPrinterName, c.label.c_str());
     frame.SetTrayIcon(0, 0);
-    EXPECT_EQ(c.second, tip) << c.first.size();
+    EXPECT_EQ(c.tip, tip) << c.nCodePage << " " << c.label.size();
   }
   DestroyWindow(frame.m_hWnd);
 }
