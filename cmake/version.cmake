@@ -4,7 +4,12 @@
 set(PRW3_PRODUCT_NAME "OLMAR Printwatch 3")
 set(PRW3_COMPANY_NAME "OLMAR")
 
-# Windows Installer compares versions of at most 255.255.65535.
+# The version is major.minor.patch, as Windows Installer compares it: at most 255.255.65535.
+# It ignores a fourth field, so two packages differing only there would install side by
+# side; and the package's next version (msi_next) is the patch plus one.
+if(NOT PROJECT_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "version ${PROJECT_VERSION}: give exactly three fields, major.minor.patch (Windows Installer ignores a fourth)")
+endif()
 if(PROJECT_VERSION_MAJOR GREATER 255 OR PROJECT_VERSION_MINOR GREATER 255 OR PROJECT_VERSION_PATCH GREATER 65535)
   message(FATAL_ERROR "version ${PROJECT_VERSION} is beyond what Windows Installer compares (255.255.65535)")
 endif()

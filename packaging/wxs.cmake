@@ -5,11 +5,11 @@
 #   cmake -DOUT=<wxs> -DWORK_DIR=<scratch> -DVERSION=<x.y.z> -DPRODUCT_NAME=... -DMANUFACTURER=...
 #         -DDEFAULT_DRIVER=... -DPARAM_FILE=<O_P*.TMP> -DRESIDENT=<prw3tray.exe path>
 #         -DPACKAGE_DIR=<build>/driver/package -DACTION_DLL=<custom action library>
-#         -DSOURCE_BASE=<folder wixl runs in> -P wxs.cmake
+#         -DICON=<.ico for Programs and Features> -DSOURCE_BASE=<folder wixl runs in> -P wxs.cmake
 # wixl takes a file's source only relative to the folder it runs in.
 cmake_minimum_required(VERSION 3.25)
 foreach(name OUT WORK_DIR VERSION PRODUCT_NAME MANUFACTURER DEFAULT_DRIVER PARAM_FILE RESIDENT PACKAGE_DIR ACTION_DLL
-    SOURCE_BASE)
+    ICON SOURCE_BASE)
   if(NOT DEFINED ${name})
     message(FATAL_ERROR "${name} is required")
   endif()
@@ -85,7 +85,7 @@ function(msi_text out text)
   string(REPLACE "@INSTALL_DIR@" "[ProgramFiles64Folder]${sub_dir}" text "${text}")
   string(REPLACE "@DRIVER_NAME@" "[DRIVER]" text "${text}")
   string(REPLACE "@PRINTER_NAME@" "[PRINTER]" text "${text}")
-  string(REPLACE "@PRINTER_KEY@" "[PRINTER]" text "${text}")
+  string(REPLACE "@PRINTER_KEY@" "[PrinterKey]" text "${text}")
   string(REPLACE "@PORT_NAME@" "[PORT]" text "${text}")
   string(REPLACE "@RESIDENT_PATH@" "[!${PRW3_DEMO_RESIDENT_EXE}]" text "${text}")
   if(text MATCHES "@[A-Z_]+@")
@@ -164,13 +164,30 @@ foreach(line IN LISTS lines)
       string(APPEND DRIVER_KEYS "${element}")
     endif()
     list(APPEND written "${key}\\${name}")
+    list(APPEND written_keys "${key}")
+    if(name STREQUAL "InstallPath")
+      set(driver_key "${key}")
+    endif()
   else()
     message(FATAL_ERROR "prw3demo.reg: cannot carry over: ${line}")
   endif()
 endforeach()
 
-# prw3demo-uninstall.reg: keys removed whole (with what the resident wrote back into
-# them) when the package goes; the values it removes are the package's own anyway.
+# The resident writes "InstallPath" and "O_PRUN" (the status program's path) back into the
+# driver's key once it has found them. The package writes "O_PRUN" too, with the path the
+# resident would write: so the uninstall removes it as its own, and an upgrade, which
+# removes the old version's values, writes it again.
+if(NOT driver_key)
+  message(FATAL_ERROR "prw3demo.reg: no driver key with an InstallPath value")
+endif()
+registry_value(element "${driver_key}" "O_PRUN" "@INSTALL_DIR@\\${PRW3_DEMO_STATUS_EXE}")
+string(APPEND DRIVER_KEYS "${element}")
+list(APPEND written "${driver_key}\\O_PRUN")
+
+# prw3demo-uninstall.reg removes the driver's keys whole. The package removes only the
+# values it wrote (the resident's write-backs among them), and Windows Installer deletes a
+# key that this leaves empty: values a driver's own installer wrote into the same keys
+# stay. Each key the .reg removes must be one the package writes into.
 read_reg_lines(lines prw3demo-uninstall.reg)
 set(key "")
 foreach(line IN LISTS lines)
@@ -178,8 +195,9 @@ foreach(line IN LISTS lines)
     continue()
   elseif(line MATCHES "^\\[-(.+)\\]$")
     reg_key(removed "${CMAKE_MATCH_1}")
-    registry_value(element "${removed}" "-" "")
-    string(APPEND DRIVER_KEYS "${element}")
+    if(NOT removed IN_LIST written_keys)
+      message(FATAL_ERROR "prw3demo-uninstall.reg removes ${removed}, into which the package writes nothing")
+    endif()
   elseif(line MATCHES "^\\[(.+)\\]$")
     reg_key(key "${CMAKE_MATCH_1}")
   elseif(key AND line MATCHES "^\"(.+)\"=-$")
@@ -191,23 +209,34 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
-# The text files: path, line feed, content, as the custom action reads them.
+# The text files: path, line feed, content, as the custom action reads them. For a printer
+# known only by its port, the parameter file names no printer: its lines with the printer's
+# name are left out.
 set(folder "[InstallFolder]")
-foreach(kind INI PARAM)
+foreach(kind INI PARAM PORT_PARAM)
   set(file "${PRW3_DEMO_INI_FILE}")
-  if(kind STREQUAL "PARAM")
+  if(kind MATCHES "PARAM")
     set(file "${PARAM_FILE}")
   endif()
   # file(READ) drops carriage returns: the lines get their Windows ends back.
   file(READ "${WORK_DIR}/${file}" text)
+  if(kind STREQUAL "PORT_PARAM")
+    string(REGEX REPLACE "[^\n]*@PRINTER_NAME@[^\n]*\n" "" text "${text}")
+    if(NOT text MATCHES "@PORT_NAME@" OR text MATCHES "@PRINTER_")
+      message(FATAL_ERROR "${file}: no parameter file for a printer known by its port")
+    endif()
+  endif()
   string(REPLACE "\n" "\r\n" text "${text}")
   msi_text(text "${text}")
   xml_attr(${kind}_DATA "${folder}${file}\n${text}")
-  list(APPEND text_files "${folder}${file}")
+  if(NOT kind STREQUAL "PORT_PARAM")
+    list(APPEND text_files "${folder}${file}")
+  endif()
 endforeach()
 string(REPLACE ";" "\n" text_files "${text_files}")
 xml_attr(TEXT_FILES "${text_files}")
 file(RELATIVE_PATH ACTION_DLL "${SOURCE_BASE}" "${ACTION_DLL}")
+file(RELATIVE_PATH ICON "${SOURCE_BASE}" "${ICON}")
 xml_attr(DEFAULT_DRIVER "${DEFAULT_DRIVER}")
 xml_attr(PRODUCT_NAME "${PRODUCT_NAME}")
 
