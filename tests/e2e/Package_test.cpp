@@ -1,7 +1,10 @@
-// The .msi as an administrator runs it: msiexec installs the resident and the demo driver
-// for the test printer, the start-up entry it writes starts the resident, and msiexec
-// removes it all again but the user's target; every installed binary carries its version.
+// The .msi as administrators run it, quietly: msiexec installs the resident and the demo
+// driver for the test printer, the start-up entry it writes starts the resident, the next
+// version upgrades it keeping its configuration, and msiexec removes it all again but the
+// user's target; a failed install leaves nothing, and the names are checked and kept.
 #include "e2e/E2eTest.h"
+
+#include <msi.h>
 
 #include <cstdio>
 #include <sstream>
@@ -9,14 +12,24 @@
 namespace e2e {
 namespace {
 
-// msiexec's exit code for the package (/i or /x) with the properties, quiet; -1 when it
-// did not end.
-int Msiexec(const char* option, const std::string& properties = "") {
+const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi";
+const char kUpgradeCode[] = "{81158715-EA44-44F6-AC5E-C80B85B7321C}";
+
+// msiexec's exit code for a package of the build (/i or /x) with the properties, quiet;
+// -1 when it did not end.
+int Msiexec(const char* option, const std::string& properties = "", const std::string& package = kPackage) {
   CProcess msiexec;
-  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + "\\prw3demo-" PRW3_VERSION
-                                "-x64.msi\" " + properties + " /qn"))
+  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties + " /qn"))
     return -1;
   return msiexec.Wait(60000);
+}
+
+// How many versions of the package Programs and Features lists.
+int InstalledProducts() {
+  char szProduct[39];
+  int n = 0;
+  while (MsiEnumRelatedProductsA(kUpgradeCode, 0, n, szProduct) == ERROR_SUCCESS) ++n;
+  return n;
 }
 
 // The file's version from its version resource ("major.minor.build.revision") and the
@@ -74,9 +87,11 @@ protected:
   }
 };
 
-TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllButTheTarget) {
-  const std::string printer = testenv::ExistingPrinter(), dir = testenv::DemoPackageParam("INSTALL_DIR");
-  ASSERT_EQ(0, Msiexec("/i", "PRINTER=" + printer + " DRIVER=" + printer));
+TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTheTarget) {
+  const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer;
+  const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
+  ASSERT_EQ(0, Msiexec("/i", "PRINTER=" + printer + " DRIVER=" + printer + " PORT=" + port));
+  EXPECT_EQ(1, InstalledProducts());
 
   for (const char* param : {"RESIDENT_EXE", "STATUS_EXE", "AUX_EXE", "PRN_DLL", "RES_DLL_ENGLISH", "RES_DLL_GERMAN"}) {
     const std::string path = dir + "\\" + testenv::DemoPackageParam(param), manifest = Manifest(path);
@@ -96,18 +111,21 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
   ASSERT_EQ(0u, run.find(head)) << run;
   ASSERT_EQ(".TMP\"", run.substr(run.size() - 5)) << run;
   const std::string paramFile = run.substr(head.size() - 3, run.size() - head.size() + 2);
-  const testenv::InstallNames names = {printer, printer, "", szShort, paramFile};
-  ExpectRegistryHolds(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names));
+  const testenv::InstallNames names = {printer, printer, port, szShort, paramFile};
+  const std::string reg = testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names);
+  ExpectRegistryHolds(reg);
+  const std::string ini = dir + "\\" + testenv::DemoPackageParam("INI_FILE");
   EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + testenv::DemoPackageParam("INI_FILE")),
                                       false, names),
-            testenv::ReadFile(dir + "\\" + testenv::DemoPackageParam("INI_FILE")));
+            testenv::ReadFile(ini));
+  const std::string params = testenv::ReadFile(dir + "\\" + paramFile);
+  EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/param.tmp"), false, names), params);
 
   // The entry's command starts the resident; Printer Status, once, writes O_PRUN back.
   CProcess resident;
   ASSERT_TRUE(resident.StartCommandLine(run)) << GetLastError();
   HWND hWnd = WaitUntilServing(resident, printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
-  EXPECT_TRUE(testenv::FileExists(dir + "\\" + paramFile)) << "an /A file is kept for the next log-on";
   EXPECT_EQ(std::vector<std::string>{"green"}, WaitForTrayColors({"green"}));
   ASSERT_TRUE(PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK));
   const std::vector<Record> records = WaitForRecords(1);
@@ -115,16 +133,59 @@ TEST_F(PackageTest, InstallsAStartupEntryThatStartsTheResidentAndUninstallsAllBu
   EXPECT_EQ("status", records[0].at("program"));
   EXPECT_TRUE(WaitForProcessesToEnd(testenv::DemoPackageParam("STATUS_EXE").c_str()));
   const std::string driverKey = "software\\OLMAR\\PRW3\\Driver\\" + printer;
-  EXPECT_EQ(dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN"));
+  const std::string writeBacks = testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
+                                 testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN");
+  EXPECT_EQ(dir + "|" + dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), writeBacks);
 
-  // The uninstall closes the resident first; only the user's target stays.
-  ASSERT_EQ(0, Msiexec("/x"));
+  // The next version, pushed quietly without properties: it closes the resident, and one
+  // product remains with the same start-up entry, parameter file, keys and write-backs.
+  ASSERT_EQ(0, Msiexec("/i", "", "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi"));
   EXPECT_EQ(0, resident.Wait(TIMEOUT_MS));
-  EXPECT_EQ(nullptr, residentctl::TableWindow(printer));
+  EXPECT_EQ(1, InstalledProducts());
+  EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
+  EXPECT_EQ(params, testenv::ReadFile(dir + "\\" + paramFile));
+  ExpectRegistryHolds(reg);
+  EXPECT_EQ(writeBacks, testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
+                            testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN"));
+
+  // Removal leaves only the user's target.
+  ASSERT_EQ(0, Msiexec("/x", "", "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi"));
+  EXPECT_EQ(0, InstalledProducts());
   EXPECT_FALSE(testenv::FileExists(dir.substr(0, dir.rfind('\\')))) << "the install folders";
   EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR"));
   EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
   EXPECT_NE("", TargetKeyOf(printer));
+}
+
+TEST_F(PackageTest, FailedInstallLeavesNothingAndNamesAreCheckedAndKept) {
+  const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
+  const auto nothingLeft = [&] {
+    return InstalledProducts() == 0 && !testenv::FileExists(dir.substr(0, dir.rfind('\\'))) &&
+           !testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+  };
+  // Made to fail after the text files are written: everything is rolled back.
+  EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "PRINTER=prw3test DRIVER=prw3test PRW3FAILWHENDEFERRED=1"));
+  EXPECT_TRUE(nothingLeft());
+  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "prw3test"));
+  // A double quote would break the parameter file's quoting: refused before anything is
+  // written (msiexec cannot pass one; the installer's own call can).
+  MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+  EXPECT_EQ(UINT(ERROR_INSTALL_FAILURE),
+            MsiInstallProductA((BinDir() + kPackage).c_str(), "PRINTER=\"Office \"\"A\"\"\" DRIVER=prw3test"));
+  EXPECT_TRUE(nothingLeft());
+  // A name starting with '#' comes back whole when a repair reads the saved names, and
+  // the uninstall finds its entry by it.
+  ASSERT_EQ(0, Msiexec("/i", "\"PRINTER=#2 Office\" DRIVER=prw3test"));
+  const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office");
+  const std::string paramFile = run.substr(run.find(" /A \"") + 5, run.size() - run.find(" /A \"") - 6);
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office");
+  testenv::RemoveFile(paramFile);
+  ASSERT_EQ(0, Msiexec("/i", "REINSTALL=ALL REINSTALLMODE=amus"));
+  EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office"));
+  EXPECT_EQ(0u, testenv::ReadFile(paramFile).find("/P \"#2 Office\"\r\n"));
+  ASSERT_EQ(0, Msiexec("/x"));
+  EXPECT_TRUE(nothingLeft());
+  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office"));
 }
 
 }  // namespace
