@@ -1,6 +1,5 @@
 // The demo driver's printer library: one export that gives a newly made monitoring
-// target the driver's tray defaults. Built as O_PPRN.DLL for Windows; natively the same
-// function is linked into the tests, which register it as the library's export.
+// target the driver's tray defaults. Built as O_PPRN.DLL.
 #pragma once
 
 #include <windows.h>
