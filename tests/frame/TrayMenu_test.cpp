@@ -20,38 +20,62 @@ protected:
 };
 
 TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
+  // The resource library with a text for the last command too.
+  const auto lastText = [] {
+    return std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
+        "LoadStringA", [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
+          return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
+        });
+  };
   const struct {
     const char* why;
     bool ioUrl;
-    std::function<void()> arrange;
+    std::function<std::shared_ptr<void>()> arrange;
     std::string items;
   } cases[] = {
       // 930 has a command but no text: it is no item and no shown item for the separators.
-      {"installed", true, [] {}, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
+      {"installed", true, [] { return nullptr; }, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"no IO_URL key: the DepExe item 925 goes; \"3,2\": the third shown item never comes", false,
-       [] { Set(kMenuKey, "Separators", "3,2"); }, "---\nownerdraw 920\nownerdraw 921\n"},
-      {"the DepExe name is matched in upper case", false, [] { Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"); },
+       [] { return Set(kMenuKey, "Separators", "3,2"), nullptr; }, "---\nownerdraw 920\nownerdraw 921\n"},
+      {"the DepExe name is matched in upper case", false,
+       [] { return Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"), nullptr; },
        "---\nownerdraw 920\n---\nownerdraw 921\n"},
       {"the first item naming DepExe and MENU is the DepExe item", false,
-       [this] { Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"); },
+       [this] { return Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"), nullptr; },
        "---\nownerdraw 920\n---\nownerdraw 925\n"},
+      {"the DepExe item may be the last command", false, [&] {
+         Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu");
+         return lastText();
+       }, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"\"0,2\" places none; a DepExe without a backslash names no item", false,
-       [] { Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
+       [] { return Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"), nullptr; },
        "---\nownerdraw 920\nownerdraw 921\nownerdraw 925\n"},
-      {"blanks, a plus sign and a zero before a number; a negative one is never reached", true,
-       [] { Set(kMenuKey, "Separators", " +01, 3,-4"); }, "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
-      {"a command present but empty gives no item, though its text exists", true, [] { Set(kMenuKey, "921", ""); },
-       "---\nownerdraw 920\n---\nownerdraw 925\n"},
-      {"no Menu key: the resource menu alone", true, [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }, ""},
+      {"blanks, a plus sign and a zero before a number, blanks after it; a negative one is never reached", true,
+       [] { return Set(kMenuKey, "Separators", " +01 , 3 ,-4"), nullptr; },
+       "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
+      {"a command present but empty gives no item, though its text exists", true,
+       [] { return Set(kMenuKey, "921", ""), nullptr; }, "---\nownerdraw 920\n---\nownerdraw 925\n"},
+      {"no Menu key: the resource menu alone", true,
+       [] { return testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey), nullptr; }, ""},
   };
   for (const auto& c : cases) {
     TearDown(), SetUp();
     if (!c.ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kIoUrlKey);
-    c.arrange();
+    const std::shared_ptr<void> hook = c.arrange();
     std::string items;
     EXPECT_EQ(0, Run("", {[&] { items = MenuItems(); }}));
     EXPECT_EQ(kTop + c.items, items) << c.why;
   }
+  // The DepExe name: upper-cased after its last backslash; none without a value, or
+  // without room for it.
+  testenv::CGuarded none(0), name(MAX_PATH);
+  EXPECT_EQ(0, Run("", {[&] {
+    CMainFrame& frame = *g_pMainFrame;
+    EXPECT_TRUE(frame.GetDepExeName(name, MAX_PATH) && std::string(name) == "O_PAUX.EXE");
+    EXPECT_FALSE(frame.GetDepExeName(none, 0));
+    testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, "DepExe");
+    EXPECT_FALSE(frame.GetDepExeName(name, MAX_PATH));
+  }}));
 }
 
 TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
