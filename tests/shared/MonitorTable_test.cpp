@@ -191,9 +191,16 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
 }
 
 TEST(MonitorTableLock, DelaysAnOperationOnceNeverBlocksItAndIsReleasedOnEveryWayOut) {
-  // The test's handle keeps the mutex alive; this thread's ReleaseMutex fails once the
-  // program left it free, so that another thread can take it at once.
-  HANDLE hMutex = CreateMutexA(nullptr, FALSE, "PrwV3MapFileMutex");
+  // A peer opens the mutex the operation creates, and keeps it alive from then on. This
+  // thread's ReleaseMutex fails once the program left it free: another can take it at once.
+  HANDLE hMutex = nullptr;
+  {
+    auto peer = FAULT_REPLACE(WaitForSingleObject, [&](auto real, HANDLE h, DWORD dwMs) {
+      return hMutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "PrwV3MapFileMutex"), real(h, dwMs);
+    });
+    EXPECT_EQ(-1, SetMonitorWindow("Office", "", nullptr, 3));
+  }
+  EXPECT_FALSE(ReleaseMutex(hMutex)) << "released on every way out, also by the one that created it";
   {
     CMonitorTableLock outer;
     fault::CHook wait("WaitForSingleObject");
