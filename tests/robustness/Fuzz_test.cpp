@@ -11,13 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <random>
 
 namespace {
 
-std::string g_current;  // the part and seed running, named if the process dies on them
+std::string g_current;  // the part, seed and input running, named if the process dies on them
 
 LONG WINAPI NameCurrent(EXCEPTION_POINTERS*) {
   return fprintf(stderr, "died on %s\n", g_current.c_str()), EXCEPTION_CONTINUE_SEARCH;
@@ -93,7 +95,7 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
           "/P \"a/b\" /O\"LP\" /M \"M\"1\" \"/D", "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
           "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
           {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
-      SCOPED_TRACE(testing::PrintToString(text));
+      SCOPED_TRACE(g_current += ": " + testing::PrintToString(text));
       CTokenizer tokenizer(text);
       int nResult = 0;
       for (int nIndex = 0; nIndex < 200 && nResult != -1; ++nIndex) {
@@ -113,7 +115,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
         "/J \"" + std::string(1400, 'x') + "\"\n/P \"a\"\n"},
         {"/P \"", "/D", "/A \"", "/F \"", "/BH", "/VQM", "\"", "\r\n", "\n", "\r", "\x1a", std::string(1, '\0')});
     const bool bKeep = rng() % 2, bBare = rng() % 2;
-    SCOPED_TRACE(testing::PrintToString(file) + (bKeep ? " /A" : " /F") + (bBare ? " by its bare name" : ""));
+    SCOPED_TRACE(g_current += std::string(bKeep ? " /A " : " /F ") + (bBare ? "by its bare name: " : "by its path: ") +
+                              testing::PrintToString(file));
     WriteFile(path, file);
     checkParsed(CCommandLine(((bKeep ? "/A \"" : "/F \"") + (bBare ? "O_PFUZZ.TMP" : path) + "\"").c_str()));
     EXPECT_EQ(bKeep, testenv::FileExists(path));
@@ -180,7 +183,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
         {"[Language]", "[", "]", "=", ",", ";", "0x", "409", "9,1", "ResDll=", "Other=", "en.dll", "\r\n", "\n"});
     nLangID = static_cast<LANGID>(rng() % 2 ? 0x409 + (rng() % 3) * 2 : rng());
     const DWORD cch = rng() % 2 ? MAX_PATH : rng() % 300;
-    SCOPED_TRACE(testing::PrintToString(text) + ", language " + std::to_string(nLangID) + ", " + std::to_string(cch));
+    SCOPED_TRACE(g_current += ", language " + std::to_string(nLangID) + ", buffer " + std::to_string(cch) + ": " +
+                              testing::PrintToString(text));
     WriteFile(ini, text);
     testenv::CGuarded buffer(cch);
     memset(buffer, 'Z', cch);
