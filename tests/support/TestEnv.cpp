@@ -1,6 +1,10 @@
 // The test environment's helpers and its clean-up after every test.
 #include "support/TestEnv.h"
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -25,19 +29,19 @@ std::string TempDir() {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(nullptr, f) << path;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
+  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+  ASSERT_NE(-1, fd) << path;
+  EXPECT_EQ(static_cast<int>(bytes.size()), _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()))) << path;
+  _close(fd);
 }
 
 std::string ReadFile(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "<missing>";
+  const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd == -1) return "<missing>";
   std::string bytes;
   char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof(buf), f)) > 0;) bytes.append(buf, n);
-  fclose(f);
+  for (int n; (n = _read(fd, buf, sizeof(buf))) > 0;) bytes.append(buf, static_cast<size_t>(n));
+  _close(fd);
   return bytes;
 }
 
