@@ -34,15 +34,16 @@ protected:
     return bytes;
   }
   // Moves the printer to other ports as the spooler reports it from now on.
-  static std::shared_ptr<void> PortsNow(const std::string& ports) {
-    return std::make_shared<fault::CReplace<decltype(&GetPrinterA)>>(
-        "GetPrinterA", [ports](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
-          const BOOL bRead = real(h, level, p, cb, pcb);
-          static std::string s_ports;
-          s_ports = ports;
-          if (bRead && p) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &s_ports[0];
-          return bRead;
-        });
+  std::function<void()> PortsNow(const std::string& ports) {
+    return [this, ports] {
+      Keep(std::make_shared<fault::CReplace<decltype(&GetPrinterA)>>(
+          "GetPrinterA", [ports](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
+            const BOOL bRead = real(h, level, p, cb, pcb);
+            static std::string s_ports;
+            if (bRead && p) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &(s_ports = ports)[0];
+            return bRead;
+          }));
+    };
   }
 };
 
@@ -58,7 +59,7 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   EXPECT_EQ(identity, TakeParamFile(started[0]));
   EXPECT_EQ(identity + "/E\r\n", TakeParamFile(started[1])) << "the request travels inside the file";
   EXPECT_EQ(identity, TakeParamFile(started[2])) << "a double click is Printer Status";
-  EXPECT_EQ("", Lines("box"));
+  EXPECT_EQ("", Lines({"box"}));
   const std::string cmdLine = started[0].substr(started[0].find('|') + 1);
   for (const std::string& line : {std::string(" : CMainFrame::StartPRWExe : Parameter file\r\n"),
                                   std::string(" : CMainFrame::StartPRWExe : port name : CUPS:prw3test\r\n"),
@@ -69,7 +70,7 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   // No parameter file can be made: the inline form with declared lengths, which ends in
   // the blank of an empty /E.
   Journal().clear();
-  fault::CHook noName("GetTempFileNameA", ERROR_ACCESS_DENIED);
+  Fail("GetTempFileNameA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES)}));
   const std::string inlineForm = m_driver.statusProgram + "|" + m_driver.statusProgram +
                                  " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
@@ -83,8 +84,8 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
   testenv::RemoveFile(m_driver.statusProgram);
   WhileBoxOpen([] { SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN); });
   EXPECT_EQ(0, Run("", {[] { Tray(WM_LBUTTONDBLCLK); }}));
-  EXPECT_EQ("box \nUnable to open Printer Status window for this printer.|OLMAR Printwatch 3|owned", Lines("box"));
-  EXPECT_EQ("menu 2 owner", Lines("menu"));
+  EXPECT_EQ("box \nUnable to open Printer Status window for this printer.|OLMAR Printwatch 3|owned\nmenu 2 owner",
+            Lines({"box", "menu"}));
   EXPECT_TRUE(Started().empty());
 
   // The program is there but cannot be started: the file made for it is deleted again, by
@@ -98,10 +99,10 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
     testenv::WriteFile(decoy, "not ours");
     return nResult;
   });
-  fault::CHook noStart("CreateProcessA", ERROR_ACCESS_DENIED);
+  Fail("CreateProcessA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, Run("", {Command(ID_MONITORING_PREFERENCES)}));
   EXPECT_EQ("box \nUnable to open Monitoring Preferences window for this printer.|OLMAR Printwatch 3|owned",
-            Lines("box"));
+            Lines({"box"}));
   _finddata_t found;
   EXPECT_EQ(-1, _findfirst((testenv::TempDir() + "O_P*.TMP").c_str(), &found));
   EXPECT_EQ("not ours", testenv::ReadFile(decoy));
@@ -113,18 +114,12 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "931", "");
   std::string pooled = "LPT4:";
   for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
-  std::vector<std::shared_ptr<void>> hooks;
   std::string portHeld;
-  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000),
-                        [&] { hooks.push_back(PortsNow("LPT2:")); }, Command(ID_PRINTER_STATUS),
-                        [&] { hooks.push_back(PortsNow("LPT3:")); }, Command(921),
-                        // A pooled printer's port list too long to hold, or a failing spooler,
-                        // keeps the port held.
-                        [&] { hooks.push_back(PortsNow(pooled)); }, Command(925), [&] {
-                          for (const char* pszApi : {"OpenPrinterA", "OpenPrinterW"})
-                            hooks.push_back(std::make_shared<fault::CHook>(pszApi, RPC_S_SERVER_UNAVAILABLE));
-                        },
-                        Command(920), [&] { portHeld = g_pMainFrame->m_szPortName, hooks.clear(); }}));
+  // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
+  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000), PortsNow("LPT2:"),
+                        Command(ID_PRINTER_STATUS), PortsNow("LPT3:"), Command(921), PortsNow(pooled), Command(925),
+                        [this] { Fail("OpenPrinterA", RPC_S_SERVER_UNAVAILABLE), Fail("OpenPrinterW", RPC_S_SERVER_UNAVAILABLE); },
+                        Command(920), [&] { portHeld = g_pMainFrame->m_szPortName; }}));
   std::vector<std::string> started = Started();
   ASSERT_EQ(5u, started.size());
   EXPECT_EQ("|\"" + m_driver.auxProgram + "\" /testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"",

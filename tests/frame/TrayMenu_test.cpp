@@ -5,8 +5,6 @@
 
 #include "frame/MainFrame.h"
 
-#include <memory>
-
 namespace {
 
 const char kIoUrlKey[] = "Software\\OLMAR\\prw3test IO_URL";
@@ -21,50 +19,47 @@ protected:
 
 TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
   // The resource library with a text for the last command too.
-  const auto lastText = [] {
-    return std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
+  const auto lastText = [this] {
+    Keep(std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
         "LoadStringA", [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
           return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
-        });
+        }));
   };
   const struct {
     const char* why;
     bool ioUrl;
-    std::function<std::shared_ptr<void>()> arrange;
+    std::function<void()> arrange;
     std::string items;
   } cases[] = {
       // 930 has a command but no text: it is no item and no shown item for the separators.
-      {"installed", true, [] { return nullptr; }, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
+      {"installed", true, [] {}, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"no IO_URL key: the DepExe item 925 goes; \"3,2\": the third shown item never comes", false,
-       [] { return Set(kMenuKey, "Separators", "3,2"), nullptr; }, "---\nownerdraw 920\nownerdraw 921\n"},
-      {"the DepExe name is matched in upper case", false,
-       [] { return Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"), nullptr; },
+       [] { Set(kMenuKey, "Separators", "3,2"); }, "---\nownerdraw 920\nownerdraw 921\n"},
+      {"the DepExe name is matched in upper case", false, [] { Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"); },
        "---\nownerdraw 920\n---\nownerdraw 921\n"},
       {"the first item naming DepExe and MENU is the DepExe item", false,
-       [this] { return Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"), nullptr; },
+       [this] { Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"); },
        "---\nownerdraw 920\n---\nownerdraw 925\n"},
-      {"the DepExe item may be the last command", false, [&] {
-         Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu");
-         return lastText();
-       }, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
+      {"the DepExe item may be the last command", false,
+       [&] { Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu"), lastText(); },
+       "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"\"0,2\" places none; a DepExe without a backslash names no item", false,
-       [] { return Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"), nullptr; },
+       [] { Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
        "---\nownerdraw 920\nownerdraw 921\nownerdraw 925\n"},
       {"blanks, a plus sign and a zero before a number, blanks after it; a negative one is never reached", true,
-       [] { return Set(kMenuKey, "Separators", " +01 , 3 ,-4"), nullptr; },
-       "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
-      {"a command present but empty gives no item, though its text exists", true,
-       [] { return Set(kMenuKey, "921", ""), nullptr; }, "---\nownerdraw 920\n---\nownerdraw 925\n"},
-      {"no Menu key: the resource menu alone", true,
-       [] { return testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey), nullptr; }, ""},
+       [] { Set(kMenuKey, "Separators", " +01 , 3 ,-4"); }, "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
+      {"a command present but empty gives no item, though its text exists", true, [] { Set(kMenuKey, "921", ""); },
+       "---\nownerdraw 920\n---\nownerdraw 925\n"},
+      {"no Menu key: the resource menu alone", true, [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }, ""},
   };
   for (const auto& c : cases) {
-    TearDown(), SetUp();
+    Reinstall();
     if (!c.ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kIoUrlKey);
-    const std::shared_ptr<void> hook = c.arrange();
+    c.arrange();
     std::string items;
     EXPECT_EQ(0, Run("", {[&] { items = MenuItems(); }}));
     EXPECT_EQ(kTop + c.items, items) << c.why;
+    ReleaseHooks();
   }
   // The DepExe name: upper-cased after its last backslash; none without a value, or
   // without room for it.
@@ -146,10 +141,7 @@ TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuEveryTime) {
   // remark); Wine closes its menus either way, so the protocol is what is checked, for
   // the first menu and the next.
   EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }, [] { Tray(WM_RBUTTONDOWN); }}));
-  std::string protocol;
-  for (const std::string& line : Journal())
-    if (line == "foreground" || line.rfind("menu", 0) == 0 || line == "null") protocol += line + "\n";
-  EXPECT_EQ("foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull\n", protocol);
+  EXPECT_EQ("foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull", Lines({"foreground", "menu", "null"}));
 }
 
 TEST_F(TrayMenuTest, CloseGestureAndATickOrAClickUnderTheOpenMenu) {
@@ -161,7 +153,7 @@ TEST_F(TrayMenuTest, CloseGestureAndATickOrAClickUnderTheOpenMenu) {
     });
     Journal().clear();
     EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
-    EXPECT_EQ(nKeys == 3 ? "" : "menu 2 owner", Lines("menu")) << nKeys;
+    EXPECT_EQ(nKeys == 3 ? "" : "menu 2 owner", Lines({"menu"})) << nKeys;
   }
 
   // A click on the icon while its menu is open opens no second menu. A tick while the menu
@@ -182,7 +174,7 @@ TEST_F(TrayMenuTest, CloseGestureAndATickOrAClickUnderTheOpenMenu) {
     });
     Tray(WM_RBUTTONDOWN);
   }}));
-  EXPECT_EQ("menu 2 owner", Lines("menu"));
+  EXPECT_EQ("menu 2 owner", Lines({"menu"}));
   EXPECT_FALSE(HasRunEntry());
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/DebugLog.h"
 #include "frame/MainFrame.h"
+#include "shared/MonitorTable.h"
 #include "support/ResidentControl.h"
 #include "targets/TargetRegistry.h"
 
@@ -67,10 +68,11 @@ void ResidentTest::RemoveParamFiles() {
     _findclose(h);
 }
 
-std::string ResidentTest::Lines(const std::string& prefix) {
+std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
   std::string lines;
   for (const std::string& line : g_journal)
-    if (line.compare(0, prefix.size(), prefix) == 0) lines += (lines.empty() ? "" : "\n") + line;
+    for (const char* pszPrefix : prefixes)
+      if (line.rfind(pszPrefix, 0) == 0) lines += (lines.empty() ? "" : "\n") + line;
   return lines;
 }
 
@@ -87,7 +89,16 @@ void ResidentTest::SetUp() {
   m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test");
 }
 
-void ResidentTest::TearDown() { testenv::UninstallDemoDriver(); }
+void ResidentTest::TearDown() {
+  ReleaseHooks();
+  testenv::UninstallDemoDriver();
+}
+
+void ResidentTest::Reinstall() {
+  TearDown();
+  testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+  SetUp();
+}
 
 int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void()>> steps, bool bAllSteps) {
   std::string text = cmdLine.empty() ? m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) : cmdLine;
@@ -183,6 +194,13 @@ std::string ResidentTest::MenuItems() {
   return items;
 }
 
+std::string ResidentTest::CreateTarget() const {
+  char szPath[MAX_PATH] = {0};
+  int nNameKind = 0;
+  GetTargetKey(m_driver.printerName.c_str(), m_driver.portName.c_str(), m_driver.modelID.c_str(), &nNameKind, szPath);
+  return szPath;
+}
+
 std::string ResidentTest::TargetKey() const {
   char szPath[MAX_PATH] = {0};
   FindTargetKey(m_driver.printerKey.c_str(), m_driver.printerName.empty(), szPath);
@@ -190,6 +208,18 @@ std::string ResidentTest::TargetKey() const {
 }
 
 HWND ResidentTest::TableHolder() const { return residentctl::TableWindow(m_driver.printerKey); }
+
+HANDLE ResidentTest::RegisterKey(const std::string& key) {
+  HWND hOther = nullptr;
+  HANDLE hMap = nullptr;
+  RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
+  return hMap;
+}
+
+bool ResidentTest::BlockExists() {
+  HANDLE hMap = OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME);
+  return hMap && CloseHandle(hMap);
+}
 
 void ResidentTest::EnableDebugLog() {
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);

@@ -12,6 +12,8 @@
 #include "support/TestEnv.h"
 
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,8 @@ class ResidentTest : public testing::Test {
 protected:
   void SetUp() override;
   void TearDown() override;
+  // A fresh installation: no target, no hook held.
+  void Reinstall();
 
   // Runs the resident's entry with a command line ("" gives the start-up entry's); each
   // step on its own turn of the loop; a resident that ends before its steps fails the test
@@ -37,8 +41,15 @@ protected:
   //   "foreground", "menu <flags> <owner|other>", "null" (WM_NULL sent to the window);
   //   and "closed" when the steps were done and the resident still ran, so was closed.
   static std::vector<std::string>& Journal();
-  // The journal's lines that start with prefix, joined by "\n".
-  static std::string Lines(const std::string& prefix);
+  // The journal's lines that start with one of the prefixes, joined by "\n".
+  static std::string Lines(std::initializer_list<const char*> prefixes);
+  // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
+  // test's end; Keep holds any other hook as long.
+  void Fail(const char* pszImport, DWORD dwError, unsigned nAt = fault::kEveryCall) {
+    Keep(std::make_shared<fault::CHook>(pszImport, dwError, nAt));
+  }
+  void Keep(std::shared_ptr<void> pHook) { m_hooks.push_back(std::move(pHook)); }
+  void ReleaseHooks() { m_hooks.clear(); }
   // Runs fn while the next pop-up menu is open (from inside the modal loop), before it closes.
   static void WhileMenuOpen(std::function<void()> fn);
   // Runs fn while the next message box is shown, before it is answered.
@@ -50,16 +61,28 @@ protected:
 
   // The pop-up's items, one line each: "\"text\" id [default]", "ownerdraw id" or "---".
   static std::string MenuItems();
+  // The printer's target: made as a first start makes it, or found (empty when none).
+  std::string CreateTarget() const;
   std::string TargetKey() const;
+  std::string TargetValue(const char* pszName) const {
+    return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName);
+  }
   bool HasRunEntry(HKEY hHive = HKEY_CURRENT_USER) const {
     return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
   }
-  // The window the shared table holds in the printer's tray slot.
+  // The window the shared table holds in the printer's tray slot. RegisterKey claims a
+  // key's slot as a starting resident does and returns the handle, which keeps the block
+  // open, so that a slot given back shows as free rather than as a vanished block.
   HWND TableHolder() const;
+  static HANDLE RegisterKey(const std::string& key);
+  static bool BlockExists();
   // Deletes the parameter files in the temporary folder, written for status programs.
   static void RemoveParamFiles();
   static void EnableDebugLog();
   static bool LogHas(const std::string& text);
 
   testenv::DemoDriver m_driver;
+
+private:
+  std::vector<std::shared_ptr<void>> m_hooks;
 };
