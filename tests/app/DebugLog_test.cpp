@@ -21,7 +21,7 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
     on += std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
   }
   EXPECT_EQ("01001", on);
-  EXPECT_EQ(0, DebugLogWrite("lost")) << "the folder does not exist yet";
+  EXPECT_EQ(0, DebugLogWrite("lost") + DebugLogWriteStr("lost", "x") + DebugLogWriteInt("lost", 1)) << "no folder yet";
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
   fault::CHook open("_fsopen"), close("fclose");
   DWORD dwTick = 0;
