@@ -51,15 +51,13 @@ static std::string AllSwitches(const std::string& text, std::string found = "") 
 TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
   const std::pair<std::string, std::string> cases[] = {
       {"", ""}, {"/r /I", "[r||0][I||0]"}, {"/R/I", "[R||0]"}, {"/r\t/I\r\n/E\r\n", "[r||0][I||0][E||0]"},
-      {"/P \"a/b\" /O \"LPT1:\"", "[P|a/b|3][O|LPT1:|5]"},
-      {"/P\"Printer 1\"\t/Q \"x\"\r\n/M \"M1\"", "[P|Printer 1|9][Q|x|1][M|M1|2]"},
-      {"/P9 \"Printer 1\" /O5 \"LPT1:\" /M0 \"\" /E", "[P|Printer 1|9][O|LPT1:|5][M||0][E||0]"},
-      {"/P3 \"Printer 1\" /O \"x\"", "[P|Pri|3][O|x|1]"},
-      {"/P10 \"a \"b\" /c/d\" /O5 \"LPT1:\"", "[P|a \"b\" /c/d|10][O|LPT1:|5]"},
-      {"/P12 \"ab", "[P||12]"}, {"/P3 \"ab", "[P||3]"}, {"/I /P5 abcde /O xxxxxxxx", "[I||0]"},
-      {"/P Printer /I", "[P||0][I||0]"}, {"/P \"abc", "[P|abc|3]"}, {"/P\"abc", "[P||3]"},
-      {"/P99999999999999999999 \"x\" /O \"y\"", "[P||100000]"},
-      {"/P2147483647 \"x\" /O \"y\"", "[P||100000]"}, {"/I /P9999999999 /O5 \"LPT1:\"", "[I||0][P||100000]"},
+      {"/P \"a/b\" /O \"LPT1:\"", "[P|a/b|3][O|LPT1:|5]"}, {"/P3 \"Printer 1\" /O \"x\"", "[P|Pri|3][O|x|1]"},
+      {"/P\"Printer 1\"\t/Q \"x\"\r\n/M \"M1\"", "[P|Printer 1|9][Q|x|1][M|M1|2]"}, {"/P12 \"ab", "[P||12]"},
+      {"/P9 \"Printer 1\" /O5 \"LPT1:\" /M0 \"\" /E", "[P|Printer 1|9][O|LPT1:|5][M||0][E||0]"}, {"/P3 \"ab", "[P||3]"},
+      {"/P10 \"a \"b\" /c/d\" /O5 \"LPT1:\"", "[P|a \"b\" /c/d|10][O|LPT1:|5]"}, {"/P Printer /I", "[P||0][I||0]"},
+      {"/I /P5 abcde /O xxxxxxxx", "[I||0]"}, {"/P \"abc", "[P|abc|3]"}, {"/P\"abc", "[P||3]"},
+      {"/P99999999999999999999 \"x\" /O \"y\"", "[P||100000]"}, {"/P2147483647 \"x\" /O \"y\"", "[P||100000]"},
+      {"/I /P9999999999 /O5 \"LPT1:\"", "[I||0][P||100000]"},
       {"/P \"" + std::string(254, 'v') + "\"", "[P|" + std::string(254, 'v') + "|254]"},
       {"/" + std::string(258, 'N'), "[" + std::string(258, 'N') + "||0]"}};
   for (const auto& c : cases) EXPECT_EQ(c.second, AllSwitches(c.first)) << "text: " << c.first;
@@ -112,8 +110,7 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   CreateDirectoryA(deep.c_str(), nullptr);
   const std::pair<DWORD, std::string> cases[] = {{~0u, tmp}, {0, ".\\"}, {MAX_PATH, ".\\"}, {DWORD(deep.size()), deep}};
   const std::string written = "/P \"P\"\r\n/D \"Drv \"q\" /x\"\r\n/O \"L\"\r\n/M \"M\"\r\n/J \"J\"\r\n/S\r\n/R\r\n"
-                              "/E\r\n/U\r\n/C\r\n/BE\r\n/BH \"H\"\r\n/BU \"U\"\r\n/BD \"D\"\r\n/BI \"I\"\r\n"
-                              "/BN \"N\"\r\n/VQM \"V\"\r\n/I\r\n";
+      "/E\r\n/U\r\n/C\r\n/BE\r\n/BH \"H\"\r\n/BU \"U\"\r\n/BD \"D\"\r\n/BI \"I\"\r\n/BN \"N\"\r\n/VQM \"V\"\r\n/I\r\n";
   for (const auto& c : cases) {
     auto r = FAULT_REPLACE(GetTempPathA, [&](auto real, auto n, auto psz) {
       return c.first == ~0u ? real(n, psz) : (strcpy(psz, deep.c_str()), c.first);
@@ -127,7 +124,11 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
     EXPECT_EQ("Drv \"q\" /x|M|0|", Join(in.m_szDriverName, in.m_szModelID, testenv::FileExists(path)));
   }
   RemoveDirectoryA(deep.c_str());
-  // A value holding a line break would split its line.
+  // Empty values write no lines; a value holding a line break would split its line. What
+  // the writer made it deletes again.
+  CCommandLine empty;
+  ASSERT_TRUE(empty.WriteParamFile("", "", ""));
+  EXPECT_TRUE(testenv::ReadFile(tmp + empty.m_szParamFileA).empty() && empty.DeleteWrittenParamFile());
   EXPECT_EQ(0, CCommandLine().WriteParamFile("\n", "L", "M") + CCommandLine("/J \"\r\"").WriteParamFile("P", "L", "M"));
   // A failed write leaves no name, and the empty file made for the name is deleted again by
   // its full path: a file of the same name in the current folder, which OpenFile's search
