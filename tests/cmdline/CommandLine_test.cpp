@@ -148,6 +148,22 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   }
 }
 
+// The file a bare /F name is read from is the one deleted: not one of the same name that a
+// search of the Windows folder finds, nor one in the current folder that could not be read.
+TEST(CommandLine, TheParameterFileReadIsTheOneDeleted) {
+  char szWindows[MAX_PATH] = {0};
+  GetWindowsDirectoryA(szWindows, sizeof(szWindows));
+  const std::string name = "O_PSAME.TMP", temp = testenv::TempDir() + name;
+  for (const std::string& other : {std::string(szWindows) + "\\" + name, name}) {
+    testenv::WriteFile(other, "/P \"other\"\n");
+    testenv::WriteFile(temp, "/P \"read\"\n");
+    fault::CHook unreadable("_fsopen", ERROR_SHARING_VIOLATION, other == name ? 1 : 0);
+    const CCommandLine cl(("/F \"" + name + "\"").c_str());
+    EXPECT_EQ("read|0|1|", Join(cl.m_szPrinterName, testenv::FileExists(temp), testenv::FileExists(other))) << other;
+    testenv::RemoveFile(other);
+  }
+}
+
 // One object throughout, so that an error must not outlive the call that set it. The
 // wide-character call comes only on the NT family, after a failed ANSI call and a good
 // conversion; the error kept is that of the call whose result counts. The last rows: a

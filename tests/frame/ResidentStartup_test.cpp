@@ -124,6 +124,7 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
   // A printer the spooler does not know, with a start-up entry and parameter file of ours.
   // "/A " in either case counts; "/A" at the very end, or no /A at all, does not; a
   // spooler that is not up or refuses the open proves no deleted printer.
+  EnableDebugLog();
   const std::string slashA = "/A \"" + m_driver.paramFile + "\"";
   const struct {
     std::string cmdLine;
@@ -146,10 +147,10 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
   testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n");
   EXPECT_EQ(0, Run(slashA));
   EXPECT_FALSE(HasRunEntry() || testenv::FileExists(m_driver.paramFile));
+  EXPECT_TRUE(LogHas(" : DeleteStartupReg\r\n"));
   // A command line too long for the parser is refused whole, with a log line; a printer
   // whose driver names no model ends the process at once, without a message loop that no
   // window would ever end (the harness fails a loop without a window).
-  EnableDebugLog();
   EXPECT_EQ(0, Run("/P \"prw3test\" " + std::string(300, ' ')));
   EXPECT_TRUE(LogHas(" : CCommandLine : command line too long\r\n"));
   testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
