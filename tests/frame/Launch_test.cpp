@@ -5,7 +5,6 @@
 
 #include "frame/MainFrame.h"
 
-#include <io.h>
 #include <winspool.h>
 
 #include <memory>
@@ -103,10 +102,9 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
   EXPECT_EQ(0, Run("", {Command(ID_MONITORING_PREFERENCES)}));
   EXPECT_EQ("box \nUnable to open Monitoring Preferences window for this printer.|OLMAR Printwatch 3|owned",
             Lines({"box"}));
-  _finddata_t found;
-  EXPECT_EQ(-1, _findfirst((testenv::TempDir() + "O_P*.TMP").c_str(), &found));
   EXPECT_EQ("not ours", testenv::ReadFile(decoy));
   testenv::RemoveFile(decoy);
+  EXPECT_EQ("", ParamFiles());
 }
 
 TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {

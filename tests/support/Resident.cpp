@@ -12,6 +12,7 @@
 #include <io.h>
 
 #include <deque>
+#include <sstream>
 #include <memory>
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int);
@@ -61,11 +62,20 @@ std::string Shown(HICON hIcon) {
 
 std::vector<std::string>& ResidentTest::Journal() { return g_journal; }
 
+std::string ResidentTest::ParamFiles() {
+  std::string files;
+  for (const std::string& dir : {testenv::TempDir(), std::string(".\\")}) {
+    _finddata_t found;
+    const intptr_t h = _findfirst((dir + "O_P*.TMP").c_str(), &found);
+    for (int n = h == -1 ? -1 : 0; n == 0; n = _findnext(h, &found)) files += dir + found.name + "\n";
+    if (h != -1) _findclose(h);
+  }
+  return files;
+}
+
 void ResidentTest::RemoveParamFiles() {
-  const std::string pattern = testenv::TempDir() + "O_P*.TMP";
-  _finddata_t found;
-  for (intptr_t h; (h = _findfirst(pattern.c_str(), &found)) != -1; testenv::RemoveFile(testenv::TempDir() + found.name))
-    _findclose(h);
+  std::istringstream files(ParamFiles());
+  for (std::string path; std::getline(files, path);) testenv::RemoveFile(path);
 }
 
 std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
@@ -91,6 +101,7 @@ void ResidentTest::SetUp() {
 
 void ResidentTest::TearDown() {
   ReleaseHooks();
+  RemoveParamFiles();
   testenv::UninstallDemoDriver();
 }
 

@@ -76,7 +76,9 @@ protected:
   HWND TableHolder() const;
   static HANDLE RegisterKey(const std::string& key);
   static bool BlockExists();
-  // Deletes the parameter files in the temporary folder, written for status programs.
+  // The parameter files written for status programs, one path a line: in the temporary
+  // folder, or the current one when there is none. RemoveParamFiles deletes them.
+  static std::string ParamFiles();
   static void RemoveParamFiles();
   static void EnableDebugLog();
   static bool LogHas(const std::string& text);
