@@ -93,7 +93,9 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
                                                "ClosePrinter", "FindClose", "fclose", "DeleteObject", "DeleteDC",
                                                "DestroyMenu", "ReleaseMutex", "GetTickCount", "Sleep", "GetACP"};
   unsigned nInjected = 0;
-  for (const char* pszApi : fault::KnownImports()) {
+  std::vector<const char*> failing = fault::KnownImports();
+  failing.push_back("new");  // the program's nothrow allocations
+  for (const char* pszApi : failing) {
     if (std::find(kNotFailed.begin(), kNotFailed.end(), pszApi) != kNotFailed.end()) continue;
     unsigned nCalls = 0;
     for (unsigned n = 0; n <= nCalls; ++n) {
@@ -104,11 +106,13 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
       {
         std::vector<std::function<void()>> steps = Life();
         CBalance balance;
-        fault::CHook hook(pszApi, ERROR_NOT_ENOUGH_MEMORY, n);
+        const bool bNew = strcmp(pszApi, "new") == 0;
+        std::unique_ptr<fault::CHook> hook(bNew ? nullptr : new fault::CHook(pszApi, ERROR_NOT_ENOUGH_MEMORY, n));
+        fault::CFailNew failNew(bNew ? n : 0);
         nExitCode = Run("", steps, false);
         ReleaseHooks();
         held = balance.Held();
-        if (!n) nCalls = hook.Calls();
+        if (!n) nCalls = hook ? hook->Calls() : failNew.Calls();
       }
       if (!n) continue;
       ++nInjected;

@@ -51,6 +51,9 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
       {"a command present but empty gives no item, though its text exists", true, [] { Set(kMenuKey, "921", ""); },
        "---\nownerdraw 920\n---\nownerdraw 925\n"},
       {"no Menu key: the resource menu alone", true, [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }, ""},
+      {"no item records (their allocation failed): plain text items", true,
+       [this] { Keep(std::make_shared<fault::CFailNew>(1)); },
+       "---\n\"Print Test Page\" 920\n---\n\"Cleaning Utility\" 921\n\"Online Help\" 925\n"},
   };
   for (const auto& c : cases) {
     Reinstall();
