@@ -15,6 +15,7 @@ namespace {
 const std::string kData = "software\\OLMAR\\PRW3\\PRWData\\";
 
 TEST(PrinterLibrary, WritesTheDefaultsIntoThePrintersTargetOnly) {
+  testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");  // what a run cut short left behind
   HMODULE library = LoadLibraryA(testenv::InstallDemoDriver("Office Printer", "prw3test").printerLibrary.c_str());
   const auto setDefaults = reinterpret_cast<PFN_PrSetRegDefaultValue>(
       reinterpret_cast<void (*)()>(GetProcAddress(library, PR_SET_REG_DEFAULT_VALUE)));

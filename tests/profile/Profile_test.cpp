@@ -17,9 +17,14 @@ const std::string kDir = testenv::TempDir() + "prw3drv\\";
 const char kProfileKey[] = "software\\OLMAR\\PRW3\\Profile";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\Drv1";
 
-// Each test works in a scratch folder, removed with everything in it.
+// Each test works in a scratch folder, removed with everything in it; what a run that was
+// cut short left behind goes first.
 class Scratch : public testing::Test {
-  void SetUp() override { CreateDirectoryA(kDir.c_str(), nullptr); }
+  void SetUp() override {
+    testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+    std::filesystem::remove_all(kDir);
+    CreateDirectoryA(kDir.c_str(), nullptr);
+  }
   void TearDown() override { std::filesystem::remove_all(kDir); }
 };
 using DriverPaths = Scratch;
@@ -33,9 +38,7 @@ void Ini(const std::string& text, const std::string& id = "X1") {
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, id, Write("prw3.INI", text));
 }
 std::string Stored(const char* name) { return testenv::GetReg(HKEY_LOCAL_MACHINE, kDriverKey, name); }
-void Store(const char* name, const std::string& value) {
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kDriverKey, name, value);
-}
+void Store(const char* name, const std::string& v) { testenv::SetRegString(HKEY_LOCAL_MACHINE, kDriverKey, name, v); }
 
 // A look-up's output, or "<0:...>" with what its field, which ends at a guard page, held
 // after a 0 result.

@@ -21,13 +21,10 @@ int WINAPI Record(LPCSTR printer, LPCSTR driver, LPCSTR port, LPCSTR model, DWOR
   g_calls += std::string(printer) + "|" + driver + "|" + port + "|" + model + "|" + std::to_string(r1 | r2 | r3) + "\n";
   return g_result;
 }
-std::string Target(int n, const char* family = REG_VQL_TARGET_KEY) {
-  return family + ("\\P000000000000000" + std::to_string(n));
-}
+std::string Target(int n, const char* f = REG_VQL_TARGET_KEY) { return f + ("\\P000000000000000" + std::to_string(n)); }
 // A target's "Name", "<missing>" when it has none, or "gone".
-std::string State(const std::string& path) {
-  const bool exists = testenv::RegKeyExists(HKEY_CURRENT_USER, path);
-  return exists ? testenv::GetReg(HKEY_CURRENT_USER, path, REG_TARGET_NAME) : "gone";
+std::string State(const std::string& p) {
+  return testenv::RegKeyExists(HKEY_CURRENT_USER, p) ? testenv::GetReg(HKEY_CURRENT_USER, p, REG_TARGET_NAME) : "gone";
 }
 // A target as an earlier run left it; an empty name leaves it without "Name".
 void Seed(const std::string& path, const std::string& name) {
@@ -36,12 +33,17 @@ void Seed(const std::string& path, const std::string& name) {
 
 class TargetRegistry : public testing::Test {
 protected:
-  void SetUp() override { testenv::InstallDemoDriver("prw3test", "prw3test"), g_calls.clear(), g_result = 0; }
+  // What a run that was cut short left behind goes first.
+  void SetUp() override {
+    testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
+    testenv::InstallDemoDriver("prw3test", "prw3test"), g_calls.clear(), g_result = 0;
+  }
   void TearDown() override { testenv::UninstallDemoDriver(); }
   // "result name-kind path"; every key, printer and library taken is given back.
   std::string Get(const std::string& printer, const std::string& port = "") {
     fault::CHook open("RegOpenKeyExA"), create("RegCreateKeyExA"), close("RegCloseKey"), openA("OpenPrinterA"),
         openW("OpenPrinterW"), closePrinter("ClosePrinter"), load("LoadLibraryA"), free("FreeLibrary");
+    fault::CHook runaway("RegCreateKeyExA", ERROR_ACCESS_DENIED, 100);  // a creation loop ends here, not in a full hive
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
     const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
