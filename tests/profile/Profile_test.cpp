@@ -49,6 +49,7 @@ std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& drive
 }
 BOOL DriverName(char* sz, LPCSTR, LPCSTR id) { return GetProfileDriverName(id, sz); }
 BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
+BOOL NoValue(char* sz, LPCSTR driver, LPCSTR id) { return GetDriverRegString(sz, "None", driver, id); }
 
 TEST_F(DriverPaths, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
@@ -95,7 +96,7 @@ TEST_F(DriverPaths, InstallDirAndStatusProgramAreFoundAndStoredBack) {
   Store("O_PRUN", "");
   EXPECT_EQ(kDir + "<0:->", Look(GetInstallDir, "Drv1", "X9") + Look(GetStatusProgramPath, "Drv1"));
   EXPECT_EQ("<0:><0:->", Look(GetInstallDir, "None", "X9") + Look(GetStatusProgramPath, "None", "X9"));
-  EXPECT_EQ("<0:->", Look([](char* sz, LPCSTR drv, LPCSTR id) { return GetDriverRegString(sz, "No", drv, id); }, ""));
+  EXPECT_EQ("<0:-><0:->", Look(NoValue, "") + Look(NoValue, std::string(MAX_PATH, 'd')));
   // A stored directory that is gone is not corrected from the INI file.
   Store("InstallPath", kDir + "gone");
   EXPECT_EQ("<0:->", Look(GetInstallDir, "Drv1"));
