@@ -70,12 +70,12 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
   EXPECT_EQ(TARGET_NO_MATCH, FindTargetKey("other", FALSE, path));
   EXPECT_STREQ("-", path);
   // The purge opens each named target's printer once and deletes the stale targets with all
-  // below them; a key whose path cannot be held ends a deletion. Port-name targets are not
-  // checked against the spooler.
+  // below them; a key deep down whose path cannot be held ends a deletion, without coming
+  // back to it. Port-name targets are not checked against the spooler.
   const char* names[] = {"prw3 gone one", "prw3 gone two", "prw3test", ""};
   for (int i = 1; i < 5; ++i) Seed(Target(i), names[i - 1]);
-  for (const std::string below : {"\\a\\a1", "\\a\\a2", "\\b"}) Seed(Target(2) + below, "");
-  Seed(Target(4) + "\\" + std::string(204, 'k'), "");
+  for (const char* below : {"\\a\\a1", "\\a\\a2", "\\b"}) Seed(Target(2) + below, "");
+  Seed(Target(4) + "\\k\\" + std::string(202, 'k'), "");
   g_result = 7;
   fault::CHook open("OpenPrinterA");
   EXPECT_EQ("7 0 " + Target(1), Get("prw3 new")) << "the library's result is handed back";
