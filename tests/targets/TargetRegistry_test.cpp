@@ -101,6 +101,13 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
     EXPECT_EQ(left, State(Target(0))) << import << " " << nth;
   }
   EXPECT_EQ("", g_calls);
+  // The library's own results may share those numbers; a target it ran for stays.
+  for (const int result : {TARGET_NO_LIBRARY, TARGET_NO_EXPORT}) {
+    testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
+    g_result = result;
+    EXPECT_EQ(std::to_string(result) + " 0 " + Target(0), Get("prw3test"));
+    EXPECT_EQ("prw3test", State(Target(0)));
+  }
 }
 
 TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessorIsStale) {
