@@ -29,53 +29,59 @@ typedef std::map<std::string, std::string> Record;
 
 inline std::string BinDir() { return getenv("PRW3_BIN_DIR") ? getenv("PRW3_BIN_DIR") : ""; }
 
+// Asks f every 20 ms until it says yes (true) or the time is up (false).
+template <typename F> bool Poll(F f, DWORD timeoutMs = TIMEOUT_MS) {
+  for (DWORD start = GetTickCount(); !f(); Sleep(20))
+    if (GetTickCount() - start >= timeoutMs) return false;
+  return true;
+}
+
 // A program started from a command line (the resident's unless a whole line is given);
 // one still running at the end is closed as a user would close it, else terminated.
 class CProcess {
 public:
-  CProcess() = default;
-  CProcess(const CProcess&) = delete;
-  CProcess& operator=(const CProcess&) = delete;
   ~CProcess() {
-    if (!m_pi.hProcess) return;
     if (HWND hWnd = Window()) PostMessageA(hWnd, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(m_pi.hProcess, TIMEOUT_MS) != WAIT_OBJECT_0) TerminateProcess(m_pi.hProcess, 1);
-    CloseHandle(m_pi.hThread);
-    CloseHandle(m_pi.hProcess);
+    if (Wait(TIMEOUT_MS) == -1) TerminateProcess(m_hProcess, 1);
   }
   bool Start(const std::string& args) { return StartCommandLine("\"" + BinDir() + "\\src\\prw3tray.exe\" " + args); }
   // As the system runs a start-up entry: the line's start says which file runs. The
   // process may write its output to hOut.
   bool StartCommandLine(std::string line, HANDLE hOut = nullptr) {
     STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = hOut ? STARTF_USESTDHANDLES : 0;
-    si.hStdOutput = hOut;
+    si.cb = sizeof(si), si.dwFlags = hOut ? STARTF_USESTDHANDLES : 0, si.hStdOutput = hOut;
+    PROCESS_INFORMATION pi;
     // On a loaded machine Wine's process creation fails now and then: try again.
     for (int nAttempt = 0; nAttempt < 3; ++nAttempt, Sleep(200))
-      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, hOut != nullptr, 0, nullptr, nullptr, &si, &m_pi))
-        return true;
+      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, hOut != nullptr, 0, nullptr, nullptr, &si, &pi))
+        return CloseHandle(pi.hThread), m_hProcess.Reset(pi.hProcess), m_dwProcessId = pi.dwProcessId, true;
     return false;
   }
   // The exit code, or -1 while it still runs after timeoutMs.
   int Wait(DWORD timeoutMs) const {
     DWORD dwCode = 0;
-    if (WaitForSingleObject(m_pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    GetExitCodeProcess(m_pi.hProcess, &dwCode);
-    return static_cast<int>(dwCode);
+    return WaitForSingleObject(m_hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(m_hProcess, &dwCode)
+               ? static_cast<int>(dwCode) : -1;
   }
-  bool IsRunning() const { return m_pi.hProcess && Wait(0) == -1; }
-  HANDLE Handle() const { return m_pi.hProcess; }
+  bool IsRunning() const { return m_hProcess.IsValid() && Wait(0) == -1; }
+  HANDLE Handle() const { return m_hProcess; }
   // The process's tray window, or null.
   HWND Window() const {
     HWND hWnd = nullptr;
     for (DWORD dwProcessId = 0; (hWnd = FindWindowExA(nullptr, hWnd, TRAY_WND_CLASS, nullptr)) != nullptr;)
-      if (GetWindowThreadProcessId(hWnd, &dwProcessId) && dwProcessId == m_pi.dwProcessId) break;
+      if (GetWindowThreadProcessId(hWnd, &dwProcessId) && dwProcessId == m_dwProcessId) break;
     return hWnd;
+  }
+  // The window once the resident serves: it exists before its start-up is done, which ends
+  // with its icon and menu ready after it has taken the printer's slot.
+  HWND Serving(const std::string& printer) const {
+    HWND hWnd = nullptr;
+    return Poll([&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; }) ? hWnd : nullptr;
   }
 
 private:
-  PROCESS_INFORMATION m_pi = {};
+  CKernelHandle m_hProcess;
+  DWORD m_dwProcessId = 0;
 };
 
 // Waits until no process runs from a file of that name (such as "O_P10RN1.EXE").
@@ -95,8 +101,8 @@ inline bool WaitForProcessesToEnd(const char* pszExeName) {
 inline bool DeletePrinterByName(std::string name) {
   PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   CPrinterHandle hPrinter;
-  if (!OpenPrinterA(&name[0], hPrinter.Receive(), &defaults)) return GetLastError() == ERROR_INVALID_PRINTER_NAME;
-  return DeletePrinter(hPrinter) != FALSE;
+  return OpenPrinterA(&name[0], hPrinter.Receive(), &defaults) ? DeletePrinter(hPrinter) != FALSE
+                                                               : GetLastError() == ERROR_INVALID_PRINTER_NAME;
 }
 
 class E2eTest : public testing::Test {
@@ -111,11 +117,11 @@ protected:
     SetEnvironmentVariableA("PRW3_STATUS_TIMEOUT_MS", "100");
   }
 
+  // The listener removes our keys under "software\OLMAR" after this.
   void TearDown() override {
     // A program still running keeps its file: let the started ones end first.
     for (const char* program : {"O_P10RN1.EXE", "O_PAUX.EXE", "Program.exe"})
       EXPECT_TRUE(WaitForProcessesToEnd(program)) << program << " still runs";
-    for (const std::string& key : m_hklmKeys) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, key);
     testenv::UninstallDemoDriver();
     for (const std::string& name : m_printers) EXPECT_TRUE(DeletePrinterByName(name)) << name;
     for (const std::string& path : m_files) testenv::RemoveFile(path);
@@ -125,77 +131,47 @@ protected:
   // queue and the port "FILE:" (a blank in the name is fine there, unlike in a queue's).
   void AddFilePrinter(const std::string& name) {
     DeletePrinterByName(name);
-    std::string printer = name, driver = testenv::ExistingPrinter(), port = "FILE:", proc = "WinPrint", type = "RAW";
+    std::string printer = name, driver = testenv::ExistingPrinter();
+    char szPort[] = "FILE:", szProcessor[] = "WinPrint", szType[] = "RAW";
     PRINTER_INFO_2A info = {};
-    info.pPrinterName = &printer[0];
-    info.pPortName = &port[0];
-    info.pDriverName = &driver[0];
-    info.pPrintProcessor = &proc[0];
-    info.pDatatype = &type[0];
+    info.pPrinterName = &printer[0], info.pPortName = szPort, info.pDriverName = &driver[0];
+    info.pPrintProcessor = szProcessor, info.pDatatype = szType;
     CPrinterHandle hPrinter(AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
     ASSERT_TRUE(hPrinter.IsValid()) << name << ": error " << GetLastError();
     m_printers.push_back(name);
   }
 
-  // The resident's window once it serves: its window exists before its start-up is done,
-  // which ends with its icon and menu ready after it has taken the printer's slot.
-  static HWND WaitUntilServing(const CProcess& resident, const std::string& printer) {
-    for (DWORD start = GetTickCount(); resident.IsRunning() && GetTickCount() - start < TIMEOUT_MS; Sleep(10))
-      if (HWND hWnd = resident.Window())
-        if (residentctl::TableWindow(printer) == hWnd) return hWnd;
-    return nullptr;
-  }
-
-  // The printer's monitored target under HKEY_CURRENT_USER, found by its name.
-  static std::string TargetKeyOf(const std::string& printer) {
-    CRegKey hKey;
-    RegOpenKeyExA(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY, 0, KEY_READ, hKey.Receive());
-    char szName[MAX_PATH];
-    for (DWORD i = 0, cch = sizeof(szName); RegEnumKeyExA(hKey, i, szName, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, cch = sizeof(szName)) {
-      const std::string path = std::string(REG_VQL_TARGET_KEY) + "\\" + szName;
-      if (testenv::GetReg(HKEY_CURRENT_USER, path, REG_TARGET_NAME) == printer) return path;
-    }
-    return "";
-  }
-
   // The records once there are at least n of them (fewer after the timeout).
   std::vector<Record> WaitForRecords(size_t n, DWORD timeoutMs = TIMEOUT_MS) {
-    for (DWORD start = GetTickCount();; Sleep(20)) {
-      std::vector<Record> records = testenv::ReadProgramRecords(m_recordFile);
-      if (records.size() >= n || GetTickCount() - start >= timeoutMs) return records;
-    }
+    std::vector<Record> records;
+    Poll([&] { return (records = testenv::ReadProgramRecords(m_recordFile)).size() >= n; }, timeoutMs);
+    return records;
   }
 
   // Polls the tray until it shows the colours (after the timeout: what it shows).
   static std::vector<std::string> WaitForTrayColors(const std::vector<std::string>& expected) {
     std::vector<std::string> colours;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < TIMEOUT_MS; Sleep(20))
-      if ((colours = residentctl::TrayIconColors()) == expected) break;
+    Poll([&] { return (colours = residentctl::TrayIconColors()) == expected; });
     return colours;
   }
 
-  // Runs prw3ctl, the tool scripts/demo drives the resident with: its exit code, and its
-  // output without the line end.
-  static int Ctl(const std::string& args, std::string* pOut = nullptr) {
+  // Runs prw3ctl, the tool scripts/demo drives the resident with: "exit code|first line of
+  // its output".
+  static std::string Ctl(const std::string& args) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     CKernelHandle hRead, hWrite;
     CreatePipe(hRead.Receive(), hWrite.Receive(), &sa, 0);
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
     CProcess ctl;
-    if (!ctl.StartCommandLine("\"" + BinDir() + "\\tests\\tools\\prw3ctl.exe\" " + args, hWrite)) return -1;
+    ctl.StartCommandLine("\"" + BinDir() + "\\tests\\tools\\prw3ctl.exe\" " + args, hWrite);
     hWrite.Close();
     char buffer[256];
     std::string out;
     for (DWORD n; ReadFile(hRead, buffer, sizeof(buffer), &n, nullptr) && n > 0;) out.append(buffer, n);
-    if (pOut) *pOut = out.substr(0, out.find_first_of("\r\n"));
-    return ctl.Wait(TIMEOUT_MS);
+    return std::to_string(ctl.Wait(TIMEOUT_MS)) + "|" + out.substr(0, out.find_first_of("\r\n"));
   }
 
   std::string m_recordFile;
-  std::vector<std::string> m_printers;
-  std::vector<std::string> m_hklmKeys;
-  std::vector<std::string> m_files;
+  std::vector<std::string> m_printers, m_files;
 
 private:
   // Wine hides its tray window when the last icon goes, and with no window manager that
@@ -204,12 +180,10 @@ private:
   struct CTrayKeeper {
     NOTIFYICONDATAA nid = {};
     CTrayKeeper() {
-      nid.cbSize = sizeof(nid);
-      nid.hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
       BYTE andMask[32], xorMask[32] = {0};
       memset(andMask, 0xFF, sizeof(andMask));  // transparent everywhere
-      nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
-      nid.uFlags = NIF_ICON;
+      nid.cbSize = sizeof(nid), nid.uFlags = NIF_ICON, nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
+      nid.hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
       Shell_NotifyIconA(NIM_ADD, &nid);
     }
     ~CTrayKeeper() { Shell_NotifyIconA(NIM_DELETE, &nid); }

@@ -7,7 +7,6 @@
 #include "shared/MonitorTable.h"
 
 #include <algorithm>
-#include <memory>
 #include <set>
 
 namespace e2e {
@@ -19,47 +18,39 @@ const int ROUNDS = 3;
 
 // Empty when the block is well formed: every occupied entry before the end marker holds
 // one of the keys, no key twice, nothing after the marker. Else what is wrong.
-std::string CheckTable(const BYTE* pBase, const std::set<std::string>& keys) {
-  std::set<std::string> seen;
-  bool bEnded = false;
-  for (int i = 0; i < MONITOR_ENTRY_COUNT; ++i) {
-    const BYTE* p = pBase + i * MONITOR_ENTRY_SIZE;
-    const std::string name(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), MONITOR_NAME_SIZE));
-    if (bEnded && std::count(p, p + MONITOR_ENTRY_SIZE, 0) != MONITOR_ENTRY_SIZE)
-      return "entry " + std::to_string(i) + " is used after the end marker";
-    bEnded = bEnded || p[0] == MONITOR_END_MARKER;
-    if (!bEnded && p[0] != MONITOR_FREE_ENTRY && (!keys.count(name) || !seen.insert(name).second))
+std::string CheckTable(const void* pView, std::set<std::string> keys) {
+  const BYTE* p = static_cast<const BYTE*>(pView);
+  int i = 0;
+  for (; i < MONITOR_ENTRY_COUNT && p[i * MONITOR_ENTRY_SIZE] != MONITOR_END_MARKER; ++i) {
+    const char* psz = reinterpret_cast<const char*>(p + i * MONITOR_ENTRY_SIZE);
+    const std::string name(psz, strnlen(psz, MONITOR_NAME_SIZE));
+    if (p[i * MONITOR_ENTRY_SIZE] != MONITOR_FREE_ENTRY && !keys.erase(name))
       return "entry " + std::to_string(i) + " holds \"" + name + "\", unknown or twice";
   }
-  return bEnded ? "" : "no end marker";
+  const BYTE *pRest = p + (i + 1) * MONITOR_ENTRY_SIZE, *pEnd = p + MONITOR_ENTRY_COUNT * MONITOR_ENTRY_SIZE;
+  return i == MONITOR_ENTRY_COUNT ? "no end marker"
+         : std::count(pRest, pEnd, 0) != pEnd - pRest ? "an entry is used after the end marker" : "";
 }
 
 class ManyResidentsTest : public E2eTest {};
 
 TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot) {
-  std::vector<std::string> keys;
-  for (int i = 1; i <= PRINTERS; ++i) {
-    keys.push_back("prw3 many " + std::to_string(100 + i).substr(1));
-    ASSERT_NO_FATAL_FAILURE(AddFilePrinter(keys.back()));
-  }
+  for (int i = 1; i <= PRINTERS; ++i) ASSERT_NO_FATAL_FAILURE(AddFilePrinter("prw3 many " + std::to_string(100 + i).substr(1)));
+  const std::set<std::string> keys(m_printers.begin(), m_printers.end());
   // The driver's part serves every printer of the driver.
-  testenv::InstallDemoDriver(keys[0], testenv::ExistingPrinter());
+  testenv::InstallDemoDriver(m_printers[0], testenv::ExistingPrinter());
   ASSERT_FALSE(HasFailure());
-  const std::set<std::string> keySet(keys.begin(), keys.end());
   // The block goes with its last handle: this view keeps it from the first round on.
   CKernelHandle hTable;
   CMappedView pView;
   std::string lost;
   for (int round = 1; round <= ROUNDS; ++round) {
-    std::vector<std::unique_ptr<CProcess>> residents;
-    for (int i = 0; i < 2 * PRINTERS; ++i) {
-      residents.push_back(std::make_unique<CProcess>());
-      ASSERT_TRUE(residents.back()->Start("/P \"" + keys[i / 2] + "\""));
-    }
+    std::vector<CProcess> residents(2 * PRINTERS);
+    for (int i = 0; i < 2 * PRINTERS; ++i) ASSERT_TRUE(residents[i].Start("/P \"" + m_printers[i / 2] + "\""));
     // A pair counts as lost while not exactly one of it runs with its window in the
     // table; one still waiting for its turn at the table shows late.
     int nLost = 0;
-    for (DWORD since = GetTickCount();; Sleep(20)) {
+    Poll([&] {
       if (!pView.IsValid() && (hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME)), hTable.IsValid()))
         pView.Reset(MapViewOfFile(hTable, FILE_MAP_READ, 0, 0, 0));
       std::set<DWORD> held;
@@ -69,22 +60,22 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
       for (int i = 0; i < 2 * PRINTERS; i += 2) {
         int nRunning = 0, nHeld = 0;
         for (int k = i; k < i + 2; ++k)
-          if (residents[k]->IsRunning() && ++nRunning)
-            nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k]->Window()))));
+          if (residents[k].IsRunning() && ++nRunning)
+            nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k].Window()))));
         nLost += nRunning != 1 || nHeld != 1;
       }
-      if (nLost == 0 || GetTickCount() - since >= TIMEOUT_MS) break;
-    }
+      return nLost == 0;
+    });
     lost += (round > 1 ? " " : "") + std::to_string(nLost);
     EXPECT_EQ(0, nLost) << "round " << round << ": printers without exactly one resident in its slot";
     ASSERT_TRUE(pView.IsValid());
-    EXPECT_EQ("", CheckTable(static_cast<const BYTE*>(pView.Get()), keySet)) << "round " << round << ", all running";
+    EXPECT_EQ("", CheckTable(pView.Get(), keys)) << "round " << round << ", all running";
 
     // A resident running beside its twin, or without its slot, could not be reached by /R.
     for (auto& resident : residents)
-      if (HWND hWnd = resident->Window()) PostMessageA(hWnd, WM_CLOSE, 0, 0);
-    for (int i = 0; i < 2 * PRINTERS; ++i) EXPECT_EQ(0, residents[i]->Wait(TIMEOUT_MS)) << keys[i / 2];
-    EXPECT_EQ("", CheckTable(static_cast<const BYTE*>(pView.Get()), keySet)) << "round " << round << ", all ended";
+      if (HWND hWnd = resident.Window()) PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 2 * PRINTERS; ++i) EXPECT_EQ(0, residents[i].Wait(TIMEOUT_MS)) << m_printers[i / 2];
+    EXPECT_EQ("", CheckTable(pView.Get(), keys)) << "round " << round << ", all ended";
     EXPECT_TRUE(residentctl::TraySlots().empty()) << "round " << round << ": an entry is still taken";
   }
   RecordProperty("slots_lost_per_round", lost);

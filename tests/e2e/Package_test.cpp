@@ -4,58 +4,31 @@
 // user's target; a failed install leaves nothing, and the names are checked and kept.
 #include "e2e/E2eTest.h"
 
+#include "targets/TargetRegistry.h"
+
 #include <msi.h>
 
-#include <cstdio>
 #include <sstream>
 
 namespace e2e {
 namespace {
 
-const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi";
-const char kUpgradeCode[] = "{81158715-EA44-44F6-AC5E-C80B85B7321C}";
+const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi", kNext = "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi";
 
 // msiexec's exit code for a package of the build (/i or /x) with the properties, quiet;
 // -1 when it did not end.
 int Msiexec(const char* option, const std::string& properties = "", const std::string& package = kPackage) {
   CProcess msiexec;
-  if (!msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties + " /qn"))
-    return -1;
-  return msiexec.Wait(60000);
+  return msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties + " /qn")
+             ? msiexec.Wait(60000) : -1;
 }
 
 // How many versions of the package Programs and Features lists.
 int InstalledProducts() {
   char szProduct[39];
   int n = 0;
-  while (MsiEnumRelatedProductsA(kUpgradeCode, 0, n, szProduct) == ERROR_SUCCESS) ++n;
+  while (MsiEnumRelatedProductsA("{81158715-EA44-44F6-AC5E-C80B85B7321C}", 0, n, szProduct) == ERROR_SUCCESS) ++n;
   return n;
-}
-
-// The file's version from its version resource ("major.minor.build.revision") and the
-// product it names.
-std::string VersionResource(const std::string& path) {
-  DWORD dwHandle = 0;
-  std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &dwHandle) + 1);
-  VS_FIXEDFILEINFO* pInfo = nullptr;
-  char* pszProduct = nullptr;
-  UINT cb = 0;
-  if (!GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
-      !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) ||
-      !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&pszProduct), &cb))
-    return "<none>";
-  char sz[MAX_PATH];
-  snprintf(sz, sizeof(sz), "%u.%u.%u.%u %s", HIWORD(pInfo->dwFileVersionMS), LOWORD(pInfo->dwFileVersionMS),
-           HIWORD(pInfo->dwFileVersionLS), LOWORD(pInfo->dwFileVersionLS), pszProduct);
-  return sz;
-}
-
-// The program's embedded application manifest (resource 1 of type 24), or "".
-std::string Manifest(const std::string& path) {
-  CLibrary hModule(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  HRSRC hRes = hModule ? FindResourceA(hModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) : nullptr;
-  HGLOBAL hData = hRes ? LoadResource(hModule, hRes) : nullptr;
-  return hData ? std::string(static_cast<const char*>(LockResource(hData)), SizeofResource(hModule, hRes)) : "";
 }
 
 // Checks every string value the REGEDIT4 text writes against the registry, the machine's
@@ -66,11 +39,11 @@ void ExpectRegistryHolds(const std::string& regText) {
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > 2 && line.front() == '[') key = line.substr(line.find('\\') + 1, line.find(']') - line.find('\\') - 1);
-    size_t sep = line.find("\"=\"");
+    const size_t sep = line.find("\"=\"");
     if (line.empty() || line.front() != '"' || sep == std::string::npos) continue;
-    std::string name = line.substr(1, sep - 1), data, raw = line.substr(sep + 3, line.size() - sep - 4);
+    std::string data, raw = line.substr(sep + 3, line.size() - sep - 4);
     for (size_t i = 0; i < raw.size(); ++i) data += raw[i] == '\\' ? raw[++i] : raw[i];
-    EXPECT_EQ(data, testenv::GetReg(HKEY_LOCAL_MACHINE, key, name)) << key << "\\" << name;
+    EXPECT_EQ(data, testenv::GetReg(HKEY_LOCAL_MACHINE, key, line.substr(1, sep - 1))) << key << "\\" << line;
   }
 }
 
@@ -88,14 +61,31 @@ protected:
 };
 
 TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTheTarget) {
-  const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer;
-  const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
+  const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer,
+                    dir = testenv::DemoPackageParam("INSTALL_DIR");
   ASSERT_EQ(0, Msiexec("/i", "PRINTER=" + printer + " DRIVER=" + printer + " PORT=" + port));
   EXPECT_EQ(1, InstalledProducts());
 
+  // Each binary's version resource and embedded application manifest (resource 1 of type 24).
   for (const char* param : {"RESIDENT_EXE", "STATUS_EXE", "AUX_EXE", "PRN_DLL", "RES_DLL_ENGLISH", "RES_DLL_GERMAN"}) {
-    const std::string path = dir + "\\" + testenv::DemoPackageParam(param), manifest = Manifest(path);
-    EXPECT_EQ(PRW3_VERSION ".0 OLMAR Printwatch 3", VersionResource(path)) << path;
+    const std::string path = dir + "\\" + testenv::DemoPackageParam(param);
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), nullptr) + 1);
+    VS_FIXEDFILEINFO* pInfo = nullptr;
+    char* pszProduct = nullptr;
+    UINT cb = 0;
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
+                VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) &&
+                VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName",
+                               reinterpret_cast<void**>(&pszProduct), &cb)) << path;
+    EXPECT_EQ(PRW3_VERSION ".0 OLMAR Printwatch 3",
+              std::to_string(HIWORD(pInfo->dwFileVersionMS)) + "." + std::to_string(LOWORD(pInfo->dwFileVersionMS)) +
+                  "." + std::to_string(HIWORD(pInfo->dwFileVersionLS)) + "." +
+                  std::to_string(LOWORD(pInfo->dwFileVersionLS)) + " " + pszProduct) << path;
+    CLibrary hModule(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(hModule.IsValid()) << path;
+    HRSRC hRes = FindResourceA(hModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    const std::string manifest =
+        hRes ? std::string(static_cast<const char*>(LockResource(LoadResource(hModule, hRes))), SizeofResource(hModule, hRes)) : "";
     const bool program = lstrcmpiA(path.c_str() + path.size() - 4, ".exe") == 0;
     EXPECT_EQ(program, manifest.find("level=\"asInvoker\"") != std::string::npos) << path;
     EXPECT_EQ(program, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos) << path;
@@ -103,7 +93,8 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   }
 
   // The start-up entry: the resident's short path, unquoted, then /A and the quoted
-  // parameter file beside the driver's files; every value as the description has it.
+  // parameter file beside the driver's files; every value and file as the description
+  // has them, before and after the upgrade.
   const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer);
   char szShort[MAX_PATH] = {0};
   GetShortPathNameA((dir + "\\" + testenv::DemoPackageParam("RESIDENT_EXE")).c_str(), szShort, MAX_PATH);
@@ -112,19 +103,19 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   ASSERT_EQ(".TMP\"", run.substr(run.size() - 5)) << run;
   const std::string paramFile = run.substr(head.size() - 3, run.size() - head.size() + 2);
   const testenv::InstallNames names = {printer, printer, port, szShort, paramFile};
-  const std::string reg = testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names);
-  ExpectRegistryHolds(reg);
-  const std::string ini = dir + "\\" + testenv::DemoPackageParam("INI_FILE");
-  EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + testenv::DemoPackageParam("INI_FILE")),
-                                      false, names),
-            testenv::ReadFile(ini));
-  const std::string params = testenv::ReadFile(dir + "\\" + paramFile);
-  EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/param.tmp"), false, names), params);
+  const auto expectConfiguration = [&] {
+    EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
+    ExpectRegistryHolds(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names));
+    for (const std::string& file : {testenv::DemoPackageParam("INI_FILE"), std::string("param.tmp")})
+      EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + file), false, names),
+                testenv::ReadFile(dir + "\\" + (file == "param.tmp" ? paramFile : file)));
+  };
+  expectConfiguration();
 
   // The entry's command starts the resident; Printer Status, once, writes O_PRUN back.
   CProcess resident;
   ASSERT_TRUE(resident.StartCommandLine(run)) << GetLastError();
-  HWND hWnd = WaitUntilServing(resident, printer);
+  HWND hWnd = resident.Serving(printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
   EXPECT_EQ(std::vector<std::string>{"green"}, WaitForTrayColors({"green"}));
   ASSERT_TRUE(PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK));
@@ -133,46 +124,47 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   EXPECT_EQ("status", records[0].at("program"));
   EXPECT_TRUE(WaitForProcessesToEnd(testenv::DemoPackageParam("STATUS_EXE").c_str()));
   const std::string driverKey = "software\\OLMAR\\PRW3\\Driver\\" + printer;
-  const std::string writeBacks = testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
-                                 testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN");
-  EXPECT_EQ(dir + "|" + dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), writeBacks);
+  const auto writeBacks = [&] {
+    return testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
+           testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN");
+  };
+  EXPECT_EQ(dir + "|" + dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), writeBacks());
 
   // The next version, pushed quietly without properties: it closes the resident, and one
-  // product remains with the same start-up entry, parameter file, keys and write-backs.
-  ASSERT_EQ(0, Msiexec("/i", "", "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi"));
+  // product remains with the same start-up entry, files, keys and write-backs.
+  const std::string kept = writeBacks();
+  ASSERT_EQ(0, Msiexec("/i", "", kNext));
   EXPECT_EQ(0, resident.Wait(TIMEOUT_MS));
   EXPECT_EQ(1, InstalledProducts());
-  EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
-  EXPECT_EQ(params, testenv::ReadFile(dir + "\\" + paramFile));
-  ExpectRegistryHolds(reg);
-  EXPECT_EQ(writeBacks, testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
-                            testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN"));
+  expectConfiguration();
+  EXPECT_EQ(kept, writeBacks());
 
   // Removal leaves only the user's target.
-  ASSERT_EQ(0, Msiexec("/x", "", "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi"));
+  ASSERT_EQ(0, Msiexec("/x", "", kNext));
   EXPECT_EQ(0, InstalledProducts());
   EXPECT_FALSE(testenv::FileExists(dir.substr(0, dir.rfind('\\')))) << "the install folders";
   EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR"));
   EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
-  EXPECT_NE("", TargetKeyOf(printer));
+  char szTarget[MAX_PATH];
+  EXPECT_EQ(TARGET_FOUND, FindTargetKey(printer.c_str(), FALSE, szTarget));
 }
 
 TEST_F(PackageTest, FailedInstallLeavesNothingAndNamesAreCheckedAndKept) {
   const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
-  const auto nothingLeft = [&] {
+  const auto nothingLeft = [&](const std::string& printer) {
     return InstalledProducts() == 0 && !testenv::FileExists(dir.substr(0, dir.rfind('\\'))) &&
-           !testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+           !testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR") &&
+           testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer) == "<missing>";
   };
   // Made to fail after the text files are written: everything is rolled back.
   EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "PRINTER=prw3test DRIVER=prw3test PRW3FAILWHENDEFERRED=1"));
-  EXPECT_TRUE(nothingLeft());
-  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "prw3test"));
+  EXPECT_TRUE(nothingLeft("prw3test"));
   // A double quote would break the parameter file's quoting: refused before anything is
   // written (msiexec cannot pass one; the installer's own call can).
   MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
   EXPECT_EQ(UINT(ERROR_INSTALL_FAILURE),
             MsiInstallProductA((BinDir() + kPackage).c_str(), "PRINTER=\"Office \"\"A\"\"\" DRIVER=prw3test"));
-  EXPECT_TRUE(nothingLeft());
+  EXPECT_TRUE(nothingLeft("Office \"A\""));
   // A name starting with '#' comes back whole when a repair reads the saved names, and
   // the uninstall finds its entry by it.
   ASSERT_EQ(0, Msiexec("/i", "\"PRINTER=#2 Office\" DRIVER=prw3test"));
@@ -184,8 +176,7 @@ TEST_F(PackageTest, FailedInstallLeavesNothingAndNamesAreCheckedAndKept) {
   EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office"));
   EXPECT_EQ(0u, testenv::ReadFile(paramFile).find("/P \"#2 Office\"\r\n"));
   ASSERT_EQ(0, Msiexec("/x"));
-  EXPECT_TRUE(nothingLeft());
-  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office"));
+  EXPECT_TRUE(nothingLeft("#2 Office"));
 }
 
 }  // namespace

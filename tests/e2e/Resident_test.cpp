@@ -8,6 +8,7 @@
 #include "e2e/E2eTest.h"
 
 #include "shared/MonitorTable.h"
+#include "targets/TargetRegistry.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,7 +32,7 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   const std::string args = "/A \"" + driver.paramFile + "\"";
   CProcess first;
   ASSERT_TRUE(first.Start(args));
-  HWND hWnd = WaitUntilServing(first, printer);
+  HWND hWnd = first.Serving(printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << first.Wait(0);
   // The block lives as long as a handle to it: this one keeps a killed resident's slot.
   CKernelHandle hTable(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));
@@ -41,56 +42,49 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   // prw3ctl, as scripts/demo uses it, sees the same.
   char szWindow[32];
   snprintf(szWindow, sizeof(szWindow), "%p", static_cast<void*>(hWnd));
-  const std::pair<std::string, std::string> views[] = {
+  const std::string views[][2] = {
       {"find", szWindow}, {"table " + printer, szWindow}, {"table nosuchprinter", "none"}, {"icon-color", "green"}};
-  for (const auto& view : views) {
-    std::string out;
-    EXPECT_EQ(0, Ctl(view.first, &out)) << view.first;
-    EXPECT_EQ(view.second, out) << view.first;
-  }
+  for (const auto& view : views) EXPECT_EQ("0|" + view[1], Ctl(view[0])) << view[0];
 
   // The draw handler copies the items' bitmaps into the menu; items are drawn one at a
   // time, so a capture may come between them.
-  ASSERT_EQ(0, Ctl("rclick"));
+  ASSERT_EQ("0|", Ctl("rclick"));
   HWND hMenu = residentctl::WaitForMenu(0, TIMEOUT_MS);
   RECT rc = {};
   ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
-  const auto shows = [](const std::vector<DWORD>& pixels, DWORD colour) {
-    return std::count(pixels.begin(), pixels.end(), colour) > 0;
-  };
   std::vector<DWORD> pixels;
-  for (DWORD start = GetTickCount(); !shows(pixels, TEST_PAGE_BLUE) || !shows(pixels, CLEANING_CYAN); Sleep(20))
-    ASSERT_TRUE(GetTickCount() - start < TIMEOUT_MS && residentctl::CaptureScreen(rc, &pixels))
-        << "bitmap 920 " << shows(pixels, TEST_PAGE_BLUE) << ", bitmap 921 " << shows(pixels, CLEANING_CYAN);
+  const auto shows = [&](DWORD colour) { return std::count(pixels.begin(), pixels.end(), colour) > 0; };
+  EXPECT_TRUE(Poll([&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
+      << "bitmap 920 " << shows(TEST_PAGE_BLUE) << ", bitmap 921 " << shows(CLEANING_CYAN);
 
   // Printer Status (the menu is open already) and the test page start the driver's
   // programs. The status program ran from its own file and read the /F file the resident
   // wrote into the temporary folder, which it then deleted.
-  EXPECT_EQ(0, Ctl("menu-choose " + std::to_string(ID_PRINTER_STATUS)));
+  EXPECT_EQ("0|", Ctl("menu-choose " + std::to_string(ID_PRINTER_STATUS)));
   WaitForRecords(1);
-  EXPECT_TRUE(Ctl("rclick") == 0 && Ctl("menu-choose " + std::to_string(AUX_FIRST_ID)) == 0);
+  EXPECT_TRUE(Ctl("rclick") == "0|" && Ctl("menu-choose " + std::to_string(AUX_FIRST_ID)) == "0|");
   EXPECT_TRUE(WaitForProcessesToEnd("O_P10RN1.EXE"));
   std::vector<Record> records = WaitForRecords(3, 500);
   ASSERT_EQ(2u, records.size()) << "one program each";
-  EXPECT_EQ("status", records[0]["program"]);
-  EXPECT_EQ(driver.statusProgram, records[0]["module"]);
-  EXPECT_EQ(driver.statusProgram + " /F \"" + records[0]["F"] + "\"", records[0]["cmdline"]);
-  EXPECT_FALSE(testenv::FileExists(testenv::TempDir() + records[0]["F"])) << "read and deleted";
-  EXPECT_EQ("prw3test CUPS:prw3test PRW3DEMO 0",
-            records[0]["printer"] + " " + records[0]["port"] + " " + records[0]["model"] + " " + records[0]["E"]);
-  EXPECT_EQ(driver.auxProgram, records[1]["module"]);
-  EXPECT_EQ("/testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"", records[1]["args"]);
+  Record &status = records[0], &aux = records[1];
+  EXPECT_EQ("status|" + driver.statusProgram + "|prw3test CUPS:prw3test PRW3DEMO 0|" + driver.auxProgram +
+                "|/testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"",
+            status["program"] + "|" + status["module"] + "|" + status["printer"] + " " + status["port"] + " " +
+                status["model"] + " " + status["E"] + "|" + aux["module"] + "|" + aux["args"]);
+  EXPECT_EQ(driver.statusProgram + " /F \"" + status["F"] + "\"", status["cmdline"]);
+  EXPECT_FALSE(testenv::FileExists(testenv::TempDir() + status["F"])) << "read and deleted";
 
   // The status program's command line started without naming the program takes the decoy.
   CProcess plain;
-  ASSERT_TRUE(plain.StartCommandLine(records[0]["cmdline"]));
+  ASSERT_TRUE(plain.StartCommandLine(status["cmdline"]));
   plain.Wait(TIMEOUT_MS);
   EXPECT_EQ(DECOY, WaitForRecords(3).back()["module"]);
 
   // The preferences program picks another icon; a second start tells the first and ends.
-  const std::string target = TargetKeyOf(printer);
+  char szTarget[MAX_PATH] = "";
+  FindTargetKey(printer.c_str(), FALSE, szTarget);
   for (const auto& icon : {std::make_pair(1, "amber"), std::make_pair(2, "red")}) {
-    testenv::SetRegDword(HKEY_CURRENT_USER, target, TRAY_ICON_SELECTED, icon.first);
+    testenv::SetRegDword(HKEY_CURRENT_USER, szTarget, TRAY_ICON_SELECTED, icon.first);
     CProcess second;
     ASSERT_TRUE(second.Start(args));
     EXPECT_EQ(0, second.Wait(TIMEOUT_MS));
@@ -103,7 +97,7 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   ASSERT_TRUE(residentctl::WaitGone(hWnd, TIMEOUT_MS));
   CProcess next;
   ASSERT_TRUE(next.Start(args));
-  hWnd = WaitUntilServing(next, printer);
+  hWnd = next.Serving(printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << next.Wait(0);
   EXPECT_EQ(std::vector<std::string>{"red"}, WaitForTrayColors({"red"}));
 
@@ -125,8 +119,8 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
   const testenv::DemoDriver driver = testenv::InstallDemoDriver(printer, testenv::ExistingPrinter());
   ASSERT_FALSE(HasFailure());
   const std::string args = "/A \"" + driver.paramFile + "\"";
-  // The log switched on, and an auxiliary command whose program does not exist.
-  m_hklmKeys.push_back(REG_DEBUG_KEY);
+  // The log switched on (the listener removes the switch), and an auxiliary command whose
+  // program does not exist.
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);
   m_files.push_back(DEBUG_LOG_PATH);
   testenv::RemoveFile(DEBUG_LOG_PATH);
@@ -135,7 +129,7 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
 
   CProcess resident;
   ASSERT_TRUE(resident.Start(args));
-  HWND hWnd = WaitUntilServing(resident, printer);
+  HWND hWnd = resident.Serving(printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
   for (UINT nCommand : {ID_PRINTER_STATUS, static_cast<UINT>(AUX_FIRST_ID)}) {
     PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
@@ -154,19 +148,16 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
 
   // The key lines, in this order, after their tick stamps. The failed auxiliary command
   // leaves no other trace than its lines.
-  const std::string aux = missing + " /P \"" + printer + "\" /M \"" + driver.modelID + "\" /D \"" + driver.driverName +
-                          "\" /O \"FILE:\"";
   const std::string expected[] = {"lpszCmdLine : " + args, "MainFrame.StartUp() : Result : 1",
                                   "CMainFrame::StartExe : lpszCmdLine : " + records[0].at("cmdline"),
-                                  "CMainFrame::StartExe : lpszCmdLine : " + aux,
+                                  "CMainFrame::StartExe : lpszCmdLine : " + missing + " /P \"" + printer + "\" /M \"" +
+                                      driver.modelID + "\" /D \"" + driver.driverName + "\" /O \"FILE:\"",
                                   "CMainFrame::ChkDelPrn : Printer Open Failed : " + printer, "Delete Reg HKCU\\run",
                                   "Delete Reg HKLM\\run", "***** LOG END ******"};
   const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
   size_t pos = 0;
-  for (const std::string& line : expected) {
-    pos = log.find(" : " + line + "\r\n", pos);
-    ASSERT_NE(std::string::npos, pos) << "not found in order: " << line << "\n" << log;
-  }
+  for (const std::string& line : expected)
+    ASSERT_NE(std::string::npos, pos = log.find(" : " + line + "\r\n", pos)) << "not found in order: " << line << "\n" << log;
 }
 
 }  // namespace
