@@ -21,10 +21,6 @@ namespace {
 
 std::string g_current;  // the part, seed and input running, named if the process dies on them
 
-LONG WINAPI NameCurrent(EXCEPTION_POINTERS*) {
-  return fprintf(stderr, "died on %s\n", g_current.c_str()), EXCEPTION_CONTINUE_SEARCH;
-}
-
 // A starting input changed a few times: tokens of the parser's language, random bytes and
 // long runs (often of the character before) put in, runs cut out.
 std::string Input(std::mt19937& rng, const std::vector<std::string>& starts, const std::vector<std::string>& tokens) {
@@ -50,7 +46,9 @@ struct CTokenizer : CSwitchTokenizer {
 };
 
 TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
-  const LPTOP_LEVEL_EXCEPTION_FILTER pfnOld = SetUnhandledExceptionFilter(NameCurrent);
+  const LPTOP_LEVEL_EXCEPTION_FILTER pfnOld = SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG {
+    return fprintf(stderr, "died on %s\n", g_current.c_str()), EXCEPTION_CONTINUE_SEARCH;
+  });
   // Before the counting starts: GoogleTest's first trace on a thread opens and closes a
   // handle, and reading the package's parameters closes a file.
   SCOPED_TRACE("replay one seed with PRW3_FUZZ_SEED=<seed> in the environment");
@@ -66,8 +64,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
     hooks.emplace_back(psz);
   auto forSeeds = [&](const char* pszPart, int nSeeds, const std::function<void(std::mt19937&)>& run) {
     const char* pszSeed = getenv("PRW3_FUZZ_SEED");
-    const int nFirst = pszSeed ? atoi(pszSeed) : 0;
-    for (int seed = nFirst; seed < (pszSeed ? nFirst + 1 : nSeeds) && !HasFailure(); ++seed) {
+    const int nFirst = pszSeed ? atoi(pszSeed) : 0, nEnd = pszSeed ? nFirst + 1 : nSeeds;
+    for (int seed = nFirst; seed < nEnd && !HasFailure(); ++seed) {
       SCOPED_TRACE(g_current = std::string(pszPart) + ", PRW3_FUZZ_SEED=" + std::to_string(seed));
       std::mt19937 rng(seed);
       run(rng);
@@ -132,15 +130,14 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
     return rng() % 4 ? std::string(kLengths[rng() % 9], "aAo"[rng() % 3]) : std::string("Office");
   };
   SIZE_T cbLargest = 0;
-  auto sizes = FAULT_REPLACE(MapViewOfFile, [&](auto real, HANDLE h, DWORD dwAccess, DWORD dwHi, DWORD dwLo,
-                                                SIZE_T cb) {
+  auto sizes = FAULT_REPLACE(MapViewOfFile, [&](auto real, auto h, auto dwAccess, auto dwHi, auto dwLo, SIZE_T cb) {
     return cbLargest = std::max(cbLargest, cb), real(h, dwAccess, dwHi, dwLo, cb);
   });
   forSeeds("table", 24, [&](std::mt19937& rng) {
     HANDLE ahMap[2];
     for (int b = 0; b < 2; ++b) {
-      const char* pszName = b ? "PrwV3MapFile2" : "PrwV3MapFile";
-      ahMap[b] = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 500 * kEntry[b], pszName);
+      ahMap[b] = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 500 * kEntry[b],
+                                    b ? MONITOR_MAP_NAME2 : MONITOR_MAP_NAME);
       BYTE* p = static_cast<BYTE*>(memset(MapViewOfFile(ahMap[b], FILE_MAP_ALL_ACCESS, 0, 0, 0), rng() % 2 ? 0 : rng(),
                                           500 * kEntry[b]));
       for (int k = rng() % 12; k > 0; --k) {
@@ -156,8 +153,7 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
       const std::string key1 = rng() % 2 ? "" : key(rng), key2 = key(rng), &k = key1.empty() ? key2 : key1;
       const int nKind = static_cast<int>(rng() % 6) - 1, nCall = rng() % 3;
       const DWORD dwValue = rng() % 2 ? dwLive : rng() % 2 ? MONITOR_WND_PLACEHOLDER : rng();
-      const HWND hValue = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(dwValue));
-      HWND hOther = nullptr;
+      HWND hOther = nullptr, hValue = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(dwValue));
       HANDLE hMap = nullptr;
       int n = 0;
       cbLargest = 0;
@@ -210,8 +206,7 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
     if (rng() % 2) set(driver, "DepExe", Input(rng, {"C:\\drv\\AUX.EXE"}, {"\\", "AUX"}));
     if (rng() % 2) set("Software\\OLMAR\\Fuzz Drv IO_URL", "", "");
     CMainFrame frame;
-    frame.m_hResDll = hResDll;
-    strcpy(frame.m_szDriverName, "Fuzz Drv");
+    frame.m_hResDll = hResDll, strcpy(frame.m_szDriverName, "Fuzz Drv");
     HMENU hPopup = CreatePopupMenu();
     frame.BuildAuxMenu(hPopup);
     for (int i = 0, nLastID = 0; i < GetMenuItemCount(hPopup); ++i) {
