@@ -77,12 +77,10 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
                                                "DestroyMenu", "ReleaseMutex", "GetTickCount", "Sleep", "GetACP"};
   // Start, Printer Status from the menu, an auxiliary item; then the printer is deleted and
   // the timer ticks (a failure may have left no timer, and the harness closes it then).
-  const std::vector<std::function<void()>> life = {OpenMenuAndChoose(ID_PRINTER_STATUS), OpenMenuAndChoose(920),
-                                                   [this] {
-                                                     Fail("OpenPrinterA", ERROR_INVALID_PRINTER_NAME);
-                                                     Fail("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
-                                                     Post(WM_TIMER, DELPRN_TIMER_ID);
-                                                   }};
+  const std::vector<std::function<void()>> life = {OpenMenuAndChoose(ID_PRINTER_STATUS), OpenMenuAndChoose(920), [this] {
+    Fail("OpenPrinterA", ERROR_INVALID_PRINTER_NAME), Fail("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
+    Post(WM_TIMER, DELPRN_TIMER_ID);
+  }};
   unsigned nInjected = 0;
   std::vector<const char*> failing = fault::KnownImports();
   failing.push_back("new");  // the program's nothrow allocations

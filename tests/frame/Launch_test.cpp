@@ -24,25 +24,12 @@ protected:
     return started;
   }
   // The parameter file a "/F" command line names, read from the temporary folder and deleted.
-  static std::string TakeParamFile(const std::string& started) {
-    const size_t open = started.find("/F \"");
-    if (open == std::string::npos) return "<no /F>";
-    const std::string path = testenv::TempDir() + started.substr(open + 4, started.size() - open - 5);
+  static std::string TakeParamFile(std::string started) {
+    started.pop_back();  // the closing quote
+    const std::string path = testenv::TempDir() + started.substr(started.find("/F \"") + 4);
     const std::string bytes = testenv::ReadFile(path);
     testenv::RemoveFile(path);
     return bytes;
-  }
-  // Moves the printer to other ports as the spooler reports it from now on.
-  std::function<void()> PortsNow(const std::string& ports) {
-    return [this, ports] {
-      Keep(std::make_shared<fault::CReplace<decltype(&GetPrinterA)>>(
-          "GetPrinterA", [ports](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
-            const BOOL bRead = real(h, level, p, cb, pcb);
-            static std::string s_ports;
-            if (bRead && p) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &(s_ports = ports)[0];
-            return bRead;
-          }));
-    };
   }
   // From now on the spooler does not know the printer, or cannot be reached.
   void Spooler(DWORD dwError) { Fail("OpenPrinterA", dwError), Fail("OpenPrinterW", dwError); }
@@ -127,10 +114,16 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "931", "");
   std::string pooled = "LPT4:";
   for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
-  std::string portHeld;
+  std::string ports, portHeld;  // the ports the spooler reports from a step on
+  auto spooler = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
+    const BOOL bRead = real(h, level, p, cb, pcb);
+    if (bRead && p && !ports.empty()) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &ports[0];
+    return bRead;
+  });
+  const auto portsNow = [&](const std::string& now) { return [&, now] { ports = now; }; };
   // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
-  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000), PortsNow("LPT2:"),
-                        Command(ID_PRINTER_STATUS), PortsNow("LPT3:"), Command(921), PortsNow(pooled), Command(925),
+  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000), portsNow("LPT2:"),
+                        Command(ID_PRINTER_STATUS), portsNow("LPT3:"), Command(921), portsNow(pooled), Command(925),
                         [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, Command(920),
                         [&] { portHeld = g_pMainFrame->m_szPortName; }}));
   std::vector<std::string> started = Started();
@@ -173,16 +166,15 @@ TEST_F(LaunchTest, TickOrClickAfterDeletionRemovesTheEntriesAndClosesTheResident
   // Another program's entry under the same name names its own file; an entry whose
   // program path is quoted too names no file between its outer quotes.
   Reinstall();
-  CreateDirectoryA("C:\\Other", nullptr);
-  testenv::WriteFile("C:\\Other\\config.ini", "x");
+  const std::string otherFile = testenv::TempDir() + "config.ini";
+  testenv::WriteFile(otherFile, "x");
   testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey,
                         "\"C:\\PRW3\\prw3tray.exe\" /A \"" + m_driver.paramFile + "\"");
   EXPECT_FALSE(Stays("/P \"prw3test\"", {[this] { Spooler(ERROR_INVALID_PRINTER_NAME), Tick(); }},
-                     "C:\\Other\\tool.exe \"C:\\Other\\config.ini\""));
-  EXPECT_TRUE(testenv::FileExists("C:\\Other\\config.ini") && testenv::FileExists(m_driver.paramFile));
+                     "C:\\Other\\tool.exe \"" + otherFile + "\""));
+  EXPECT_TRUE(testenv::FileExists(otherFile) && testenv::FileExists(m_driver.paramFile));
   EXPECT_FALSE(AnyRunEntry()) << "the values go all the same";
-  testenv::RemoveFile("C:\\Other\\config.ini");
-  RemoveDirectoryA("C:\\Other");
+  testenv::RemoveFile(otherFile);
 
   // A standard user's resident cannot open the machine's Run key for writing (Wine's user
   // is an administrator): its own entry and file go, the machine's entry stays, and it
