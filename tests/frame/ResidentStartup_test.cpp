@@ -249,14 +249,15 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
   UINT nCodePage = 1252;
   auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
   auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
-  std::string dbcs = "A", utf8 = "A", utf8Wide = "AB";
-  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC";
+  std::string dbcs = "A", utf8 = "A", utf8Wide = "AB", utf8E0 = "A";
+  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC", utf8E0 += "\xE0\xA4\x85";
   // 63 characters fit; beyond, 60 bytes and "...", cut before a character that 60 bytes
   // would split (a double-byte one, or a UTF-8 one of two, three or four bytes).
   const std::tuple<UINT, std::string, std::string> cases[] = {
       {1252, std::string(63, 'f'), std::string(63, 'f')}, {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
       {1252, std::string(259, 'L'), std::string(60, 'L') + "..."}, {932, dbcs, dbcs.substr(0, 59) + "..."},
       {CP_UTF8, utf8, utf8.substr(0, 59) + "..."}, {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
+      {CP_UTF8, utf8E0, utf8E0.substr(0, 58) + "..."},
       {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
   for (const auto& [nPage, label, expected] : cases) {
     nCodePage = nPage;
