@@ -1,6 +1,6 @@
 // Every way the resident's start-up ends: whether it stays with its icon, what it shows,
-// what it removes or writes; then a running resident, second starts, remove mode, the
-// port-only printer, the icon choice, the session's end, and the tip.
+// what it removes or writes; then a running resident to the session's end, second starts,
+// remove mode, the port-only printer, the icon choice, and the tip.
 #include "support/Resident.h"
 
 #include "base/StrUtil.h"
@@ -22,79 +22,89 @@ protected:
   // No target can be made; the INI file's model section rewritten, or the INI file unknown.
   void NoTarget(const char* pszIni) {
     const std::string ini = testenv::ReadFile(m_driver.iniFile), section = "[" + m_driver.modelID + "]\r\n";
-    if (pszIni) testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find(section)) + section + pszIni);
-    if (!pszIni) testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_driver.modelID);
+    pszIni ? testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find(section)) + section + pszIni)
+           : testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_driver.modelID);
     Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1);
   }
   void NoResourceLibrary() { CreateTarget(), Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, 1); }
   void PortOnly() { TearDown(), m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:"); }
+  std::function<void()> Failing(const char* pszApi, DWORD dwError, unsigned nAt = fault::kEveryCall) {
+    return [=] { Fail(pszApi, dwError, nAt); };
+  }
 };
 
 TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
-  const struct {
-    const char* name;
-    std::function<void()> arrange;
-    const char* seen;
-    bool entryKept;      // the start-up entry and its parameter file afterwards
-    const char* enable;  // the target's "TrayIconEnable" afterwards
-  } cases[] = {
+  const char* const kMissing = "<missing>";
+  // What it saw; whether the start-up entry and its parameter file stay; the target's
+  // "TrayIconEnable" afterwards.
+  const std::tuple<const char*, std::function<void()>, const char*, bool, const char*> cases[] = {
       {"installed", [] {}, kIcon0, true, "1"},
-      {"switched off in the target",
-       [this] { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); }, "", false, "0"},
+      {"target off", [this] { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); }, "",
+       false, "0"},
       {"target without TrayIconEnable",
        [this] { testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE); }, "", false, "0"},
       {"resource library missing", [this] { NoResourceLibrary(); }, kNoFile, false, "0"},
       // Known by its port alone, the target switched off is the port's.
       {"port only, resource library missing", [this] { PortOnly(), NoResourceLibrary(); }, kNoFile, false, "0"},
-      {"table view fails", [this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); },
-       "box Insufficient memory.|OLMAR Printwatch 3|unowned", true, "<missing>"},
-      {"table cannot be made", [this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }, "", true, "<missing>"},
+      {"table view fails", Failing("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2),
+       "box Insufficient memory.|OLMAR Printwatch 3|unowned", true, kMissing},
+      {"table cannot be made", Failing("CreateFileMappingA", ERROR_ACCESS_DENIED), "", true, kMissing},
       {"no model id", [this] {
          testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
          testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n");
-       }, "", true, "<missing>"},
-      {"menu missing", [this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }, kIcon0, true, "1"},
+       }, "", true, kMissing},
+      {"menu missing", Failing("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND), kIcon0, true, "1"},
       {"no target, INI icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); },
-       "icon add 2 prw3test\nicon delete 2 prw3test", true, "<missing>"},
-      {"no target, INI switched off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", false, "<missing>"},
-      // Without a target and an INI file the resident counts as on, and then finds no
-      // resource library either.
-      {"no target and no INI file", [this] { NoTarget(nullptr); }, kNoFile, false, "<missing>"},
+       "icon add 2 prw3test\nicon delete 2 prw3test", true, kMissing},
+      {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", false, kMissing},
+      // Without a target and an INI file it counts as on, and then finds no resource library.
+      {"no target and no INI file", [this] { NoTarget(nullptr); }, kNoFile, false, kMissing},
       // The notification area not ready at first, refusing an add, or never ready.
       {"tray refuses twice", [this] { Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1), Fail("Shell_NotifyIconA", 0, 2); },
        "sleep 1000\nicon add 0 prw3test\nicon delete 0 prw3test", true, "1"},
-      {"tray says no to the add", [this] { Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1); },
+      {"tray says no to the add", Failing("Shell_NotifyIconA", ERROR_TIMEOUT, 1),
        "icon modify 0 prw3test\nicon delete 0 prw3test", true, "1"},
-      {"tray never takes it", [this] { Fail("Shell_NotifyIconA", ERROR_TIMEOUT); },
+      {"tray never takes it", Failing("Shell_NotifyIconA", ERROR_TIMEOUT),
        "sleep 1000\nsleep 1000\nsleep 1000\nsleep 1000", true, "1"},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
-      {"printer library fails once", [this] { Fail("LoadLibraryA", ERROR_SHARING_VIOLATION, 1); }, kIcon0, true,
-       "<missing>"},
+      {"printer library fails once", Failing("LoadLibraryA", ERROR_SHARING_VIOLATION, 1), kIcon0, true, kMissing},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, arrange, seen, entryKept, enable] : cases) {
     Reinstall();
-    c.arrange();
-    EXPECT_EQ(0, Run("")) << c.name;
+    arrange();
+    EXPECT_EQ(0, Run("")) << name;
     ReleaseHooks();
-    EXPECT_EQ(c.seen, Seen()) << c.name;
-    EXPECT_EQ(c.entryKept, HasRunEntry() && testenv::FileExists(m_driver.paramFile)) << c.name;
-    EXPECT_EQ(c.entryKept, HasRunEntry() || testenv::FileExists(m_driver.paramFile)) << c.name;
-    EXPECT_EQ(c.enable, TargetValue(TRAY_ICON_ENABLE)) << c.name;
+    EXPECT_EQ(seen, Seen()) << name;
+    EXPECT_EQ(entryKept ? 2 : 0, HasRunEntry() + testenv::FileExists(m_driver.paramFile)) << name << ": entry, file";
+    EXPECT_EQ(enable, TargetValue(TRAY_ICON_ENABLE)) << name;
   }
   EXPECT_EQ(0, Run(""));
   EXPECT_EQ("1", TargetValue(TRAY_ICON_ENABLE));
 }
 
-TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
+TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotThroughAShellRestartUntilTheSessionEnds) {
   EnableDebugLog();
+  // A stored choice one past the three icons shows the first; after a shell restart the
+  // icon comes back as it was.
+  testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_SELECTED, 3);
   HANDLE hMap = RegisterKey("prw3 other");
+  std::vector<std::string> restarts;
+  auto restart = FAULT_REPLACE(RegisterApplicationRestart, [&](auto, PCWSTR pszCmd, DWORD dwFlags) {
+    return restarts.push_back(std::string(pszCmd, pszCmd + wcslen(pszCmd)) + " " + std::to_string(dwFlags)), S_OK;
+  });
   HMODULE hResources = nullptr;
+  // As the Restart Manager asks: may it close, then it closes; a session end called off
+  // changes nothing.
   EXPECT_EQ(0, Run("", {[&] {
     EXPECT_EQ(Window(), TableHolder());
     hResources = GetModuleHandleA(m_driver.englishResources.c_str());
-  }}));
-  EXPECT_EQ("icon add 0 prw3test\ntimer 2 2000\nicon delete 0 prw3test", Lines({"icon", "timer"}));
+    SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(TRUE, SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
+    SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+  }, [] { SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }}));
+  EXPECT_EQ("icon add 0 prw3test\ntimer 2 2000\nicon add 0 prw3test\nicon delete 0 prw3test",
+            Lines({"icon", "timer", "closed"})) << "it ended by itself";
   EXPECT_EQ(nullptr, hResources) << "the resource library is freed once the menu is built";
   EXPECT_EQ(nullptr, TableHolder()) << "the slot is given back";
   CloseHandle(hMap);
@@ -105,19 +115,22 @@ TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotUntilClosed) {
            "***** LOG START ******", "InitInstance", "lpszCmdLine : /A \"" + m_driver.paramFile + "\"",
            "MainFrame.m_szModelID : PRW3DEMO", "MainFrame.m_szPrinterName : prw3test",
            "MainFrame.m_szPortName : CUPS:prw3test", "MainFrame.m_szDriverName : prw3test", "MainFrame.m_bRemove : 0",
-           "MainFrame.m_bInstall : 0", "MainFrame.StartUp() : Result : 1", "WM_CLOSE", "WM_DESTROY",
-           "***** LOG END ******"})
+           "MainFrame.m_bInstall : 0", "MainFrame.StartUp() : Result : 1", "WM_QUERYENDSESSION", "WM_ENDSESSION",
+           "WM_ENDSESSION", "WM_CLOSE", "WM_DESTROY", "***** LOG END ******"})
     ASSERT_NE(std::string::npos, pos = log.find(" : " + line + "\r\n", pos)) << line << " in order in\n" << log;
   EXPECT_EQ(std::string::npos, log.find(" : WM_", log.find(" : WM_DESTROY") + 1)) << "a message traced after the last";
 
-  // "TrayIconEndTime" 0 or missing: no timer polls the spooler.
+  // "TrayIconEndTime" 0 or missing: no timer polls the spooler. Starts other than the
+  // start-up entry's are not restarted.
   for (const char* pszEndTime : {"TrayIconEndTime=0\r\n", ""}) {
     const std::string ini = testenv::ReadFile(m_driver.iniFile);
     testenv::WriteFile(m_driver.iniFile, ini.substr(0, ini.find("TrayIconEndTime")) + pszEndTime);
     Journal().clear();
-    EXPECT_EQ(0, Run(""));
+    EXPECT_EQ(0, Run("/P \"prw3test\""));
     EXPECT_EQ("", Lines({"timer"})) << pszEndTime;
   }
+  // Restarted with the start-up entry's line, not after a crash, a hang or a reboot.
+  EXPECT_EQ(std::vector<std::string>({"/A \"" + m_driver.paramFile + "\" 11"}), restarts);
 }
 
 TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADeletedPrinter) {
@@ -126,21 +139,17 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
   // spooler that is not up or refuses the open proves no deleted printer.
   EnableDebugLog();
   const std::string slashA = "/A \"" + m_driver.paramFile + "\"";
-  const struct {
-    std::string cmdLine;
-    DWORD dwSpoolerError;
-    bool kept;
-  } cases[] = {{slashA, 0, false}, {"/a \"" + m_driver.paramFile + "\"", 0, false}, {"/P \"gone printer\" /A", 0, true},
-               {"/P \"gone printer\"", 0, true}, {slashA, RPC_S_SERVER_UNAVAILABLE, true},
-               {slashA, ERROR_ACCESS_DENIED, true}};
-  for (const auto& c : cases) {
+  const std::tuple<std::string, DWORD, bool> cases[] = {
+      {slashA, 0, false}, {"/a \"" + m_driver.paramFile + "\"", 0, false}, {"/P \"gone printer\" /A", 0, true},
+      {"/P \"gone printer\"", 0, true}, {slashA, RPC_S_SERVER_UNAVAILABLE, true}, {slashA, ERROR_ACCESS_DENIED, true}};
+  for (const auto& [cmdLine, dwSpoolerError, kept] : cases) {
     testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
     testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, "gone printer", m_driver.runCommand);
-    if (c.dwSpoolerError) Fail("OpenPrinterA", c.dwSpoolerError), Fail("OpenPrinterW", c.dwSpoolerError);
-    EXPECT_EQ(0, Run(c.cmdLine));
+    if (dwSpoolerError) Fail("OpenPrinterA", dwSpoolerError), Fail("OpenPrinterW", dwSpoolerError);
+    EXPECT_EQ(0, Run(cmdLine));
     ReleaseHooks();
-    EXPECT_EQ(c.kept, testenv::GetReg(HKEY_CURRENT_USER, kRunKey, "gone printer") != "<missing>") << c.cmdLine;
-    EXPECT_EQ(c.kept, testenv::FileExists(m_driver.paramFile)) << c.cmdLine << " " << c.dwSpoolerError;
+    EXPECT_EQ(kept, testenv::GetReg(HKEY_CURRENT_USER, kRunKey, "gone printer") != "<missing>") << cmdLine;
+    EXPECT_EQ(kept, testenv::FileExists(m_driver.paramFile)) << cmdLine << " " << dwSpoolerError;
   }
   testenv::DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "gone printer");
   // Neither printer nor port: the entry naming the parameter file goes with the file.
@@ -161,10 +170,10 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
 TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   // A second start makes the first re-read its icon choice and ends; one in remove mode
   // closes it.
-  const std::string byName = "/P \"prw3test\"", remove = "/R " + byName;
+  const std::string remove = "/R /P \"prw3test\"";
   EXPECT_EQ(0, Run("", {[&] {
     testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
-    EXPECT_EQ(0, Run(byName));
+    EXPECT_EQ(0, Run("/P \"prw3test\""));
   }, [&] { EXPECT_EQ(0, Run(remove)); }}));
   EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test", Lines({"icon", "closed"}))
       << "the first ended by the remover's close";
@@ -180,17 +189,17 @@ TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   // A resident died without removing itself, and its handle now names another program's
   // window: remove mode must not close that window, and a start takes the slot.
   HWND hForeign = testenv::CreateTestWindow();
-  HANDLE hMap2 = RegisterKey(m_driver.printerKey);
-  SetMonitorWindow(m_driver.printerKey.c_str(), "", hForeign, MONITOR_KIND_TRAY);
+  HANDLE hPeerMap = RegisterKey("prw3test");
+  SetMonitorWindow("prw3test", "", hForeign, MONITOR_KIND_TRAY);
   EXPECT_EQ(0, Run(remove));
   for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
   EXPECT_EQ(0, Run("", {[&] { EXPECT_EQ(Window(), TableHolder()); }}));
   EXPECT_TRUE(IsWindow(hForeign));
-  CloseHandle(hMap2);
+  CloseHandle(hPeerMap);
 
   // Without its window a start gives its slot back at once: a resident starting at that
   // moment (here, at the registry read after the claim) keeps the slot it takes.
-  HANDLE hPeerMap = nullptr;
+  hPeerMap = nullptr;
   Fail("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY);
   Keep(std::make_shared<fault::CReplace<decltype(&RegOpenKeyExA)>>(
       "RegOpenKeyExA", [&](auto real, HKEY hKey, LPCSTR psz, DWORD o, REGSAM sam, PHKEY p) {
@@ -221,44 +230,13 @@ TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
   CloseHandle(hMap);
 }
 
-TEST_F(ResidentStartupTest, IconChoiceOutOfRangeShellRestartAndNoTarget) {
-  // A stored choice one past the three icons shows the first; after a shell restart the
-  // icon comes back as it was.
-  testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_SELECTED, 3);
-  EXPECT_EQ(0, Run("", {[] { SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0); }}));
-  EXPECT_EQ("icon add 0 prw3test\nicon add 0 prw3test\nicon delete 0 prw3test", Seen());
-  // Without a target the INI file's choice stands when a second start asks for a change:
-  // the root of the user's hive is no target.
-  Reinstall();
+TEST_F(ResidentStartupTest, WithoutATargetAnIconChangeKeepsTheIniFilesChoice) {
+  // Asked by a second start: the root of the user's hive is no target.
   testenv::SetRegDword(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED, 1);
   NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n");
   EXPECT_EQ(0, Run("", {[] { SendMessageA(Window(), WM_TRAYICONCHANGE, 0, 0); }}));
   testenv::DeleteRegValue(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED);
   EXPECT_EQ("icon add 2 prw3test\nicon delete 2 prw3test", Seen());
-}
-
-TEST_F(ResidentStartupTest, SessionEndClosesItAndTheStartupEntryFormRegistersForRestart) {
-  EnableDebugLog();
-  HANDLE hMap = RegisterKey("prw3 other");
-  std::vector<std::string> restarts;
-  auto restart = FAULT_REPLACE(RegisterApplicationRestart, [&](auto, PCWSTR pszCmd, DWORD dwFlags) {
-    return restarts.push_back(std::string(pszCmd, pszCmd + wcslen(pszCmd)) + " " + std::to_string(dwFlags)), S_OK;
-  });
-  // As the Restart Manager asks: may it close, then it closes; a session end called off
-  // changes nothing.
-  EXPECT_EQ(0, Run("", {[] {
-    EXPECT_EQ(TRUE, SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
-    SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
-  }, [] { SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }}));
-  EXPECT_EQ(kIcon0, Lines({"icon", "closed"})) << "it ended by itself";
-  EXPECT_EQ(nullptr, TableHolder());
-  EXPECT_TRUE(LogHas(" : WM_QUERYENDSESSION\r\n") && LogHas(" : WM_ENDSESSION\r\n"));
-  // Restarted with the start-up entry's line, not after a crash, a hang or a reboot;
-  // other starts are not restarted.
-  EXPECT_EQ(std::vector<std::string>({"/A \"" + m_driver.paramFile + "\" 11"}), restarts);
-  EXPECT_EQ(0, Run("/P \"prw3test\""));
-  EXPECT_EQ(1u, restarts.size());
-  CloseHandle(hMap);
 }
 
 TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
@@ -271,25 +249,21 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
   UINT nCodePage = 1252;
   auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
   auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
-  std::string dbcs = "A", utf8 = "A", utf8Wide = "AB";
-  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC";
+  std::string dbcs = "A", utf8 = "A", utf8Wide = "AB", utf8E0 = "A";
+  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC", utf8E0 += "\xE0\xA4\x85";
   // 63 characters fit; beyond, 60 bytes and "...", cut before a character that 60 bytes
   // would split (a double-byte one, or a UTF-8 one of two, three or four bytes).
-  const struct {
-    UINT nCodePage;
-    std::string label, tip;
-  } cases[] = {{1252, std::string(63, 'f'), std::string(63, 'f')},
-               {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
-               {1252, std::string(259, 'L'), std::string(60, 'L') + "..."},
-               {932, dbcs, dbcs.substr(0, 59) + "..."},
-               {CP_UTF8, utf8, utf8.substr(0, 59) + "..."},
-               {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
-               {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
-  for (const auto& c : cases) {
-    nCodePage = c.nCodePage;
-    CopyStr(frame.m_szPrinterName, c.label.c_str());
+  const std::tuple<UINT, std::string, std::string> cases[] = {
+      {1252, std::string(63, 'f'), std::string(63, 'f')}, {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
+      {1252, std::string(259, 'L'), std::string(60, 'L') + "..."}, {932, dbcs, dbcs.substr(0, 59) + "..."},
+      {CP_UTF8, utf8, utf8.substr(0, 59) + "..."}, {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
+      {CP_UTF8, utf8E0, utf8E0.substr(0, 58) + "..."},
+      {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
+  for (const auto& [nPage, label, expected] : cases) {
+    nCodePage = nPage;
+    CopyStr(frame.m_szPrinterName, label.c_str());
     frame.SetTrayIcon(0, 0);
-    EXPECT_EQ(c.tip, tip) << c.nCodePage << " " << c.label.size();
+    EXPECT_EQ(expected, tip) << nPage << " " << label.size();
   }
   DestroyWindow(frame.m_hWnd);
 }

@@ -7,30 +7,15 @@
 
 namespace {
 
-const char kIoUrlKey[] = "Software\\OLMAR\\prw3test IO_URL";
-const std::string kTop = "\"prw3test\" 900 default\n\"Monitoring Preferences\" 901\n";
+using TrayMenuTest = ResidentTest;
 
-class TrayMenuTest : public ResidentTest {
-protected:
-  static void Set(const char* pszKey, const char* pszName, const std::string& value) {
-    testenv::SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszName, value);
-  }
-};
+void Set(const char* pszKey, const char* pszName, const std::string& value) {
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszName, value);
+}
 
 TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
-  // The resource library with a text for the last command too.
-  const auto lastText = [this] {
-    Keep(std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
-        "LoadStringA", [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
-          return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
-        }));
-  };
-  const struct {
-    const char* why;
-    bool ioUrl;
-    std::function<void()> arrange;
-    std::string items;
-  } cases[] = {
+  // Whether the IO_URL key stays; the items after the first two.
+  const std::tuple<const char*, bool, std::function<void()>, std::string> cases[] = {
       // 930 has a command but no text: it is no item and no shown item for the separators.
       {"installed", true, [] {}, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"no IO_URL key: the DepExe item 925 goes; \"3,2\": the third shown item never comes", false,
@@ -40,9 +25,14 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
       {"the first item naming DepExe and MENU is the DepExe item", false,
        [this] { Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"); },
        "---\nownerdraw 920\n---\nownerdraw 925\n"},
-      {"the DepExe item may be the last command", false,
-       [&] { Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu"), lastText(); },
-       "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
+      // The resource library with a text for the last command too.
+      {"the DepExe item may be the last command", false, [this] {
+         Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu");
+         Keep(std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
+             "LoadStringA", [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
+               return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
+             }));
+       }, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
       {"\"0,2\" places none; a DepExe without a backslash names no item", false,
        [] { Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
        "---\nownerdraw 920\nownerdraw 921\nownerdraw 925\n"},
@@ -55,24 +45,23 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
        [this] { Keep(std::make_shared<fault::CFailNew>(1)); },
        "---\n\"Print Test Page\" 920\n---\n\"Cleaning Utility\" 921\n\"Online Help\" 925\n"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [why, ioUrl, arrange, expected] : cases) {
     Reinstall();
-    if (!c.ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kIoUrlKey);
-    c.arrange();
+    if (!ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\OLMAR\\prw3test IO_URL");
+    arrange();
     std::string items;
     EXPECT_EQ(0, Run("", {[&] { items = MenuItems(); }}));
-    EXPECT_EQ(kTop + c.items, items) << c.why;
+    EXPECT_EQ("\"prw3test\" 900 default\n\"Monitoring Preferences\" 901\n" + expected, items) << why;
     ReleaseHooks();
   }
   // The DepExe name: upper-cased after its last backslash; none without a value, or
   // without room for it.
   testenv::CGuarded none(0), name(MAX_PATH);
   EXPECT_EQ(0, Run("", {[&] {
-    CMainFrame& frame = *g_pMainFrame;
-    EXPECT_TRUE(frame.GetDepExeName(name, MAX_PATH) && std::string(name) == "O_PAUX.EXE");
-    EXPECT_FALSE(frame.GetDepExeName(none, 0));
+    EXPECT_TRUE(g_pMainFrame->GetDepExeName(name, MAX_PATH) && std::string(name) == "O_PAUX.EXE");
+    EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0));
     testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, "DepExe");
-    EXPECT_FALSE(frame.GetDepExeName(name, MAX_PATH));
+    EXPECT_FALSE(g_pMainFrame->GetDepExeName(name, MAX_PATH));
   }}));
 }
 
@@ -80,100 +69,84 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
   // 920 has the demo's 16 x 16 picture, 921 one 24 x 12 (given after start-up), 925 none.
   // Each item is drawn into a 32-bit bitmap; the calls that draw it are recorded.
   std::vector<std::string> calls;
+  const auto at = [](int x, int y) { return std::to_string(x) + "," + std::to_string(y) + " "; };
   int y = 0;  // where text of the font's height lands in an item 19 pixels high
   auto blit = FAULT_REPLACE(BitBlt, [&](auto real, HDC hdc, int x, int y, int cx, int cy, HDC src, int sx, int sy,
                                          DWORD rop) {
-    calls.push_back("blit " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" +
-                    std::to_string(cy) + (rop == SRCCOPY ? "" : " rop?"));
+    calls.push_back("blit " + at(x, y) + std::to_string(cx) + "x" + std::to_string(cy) + (rop == SRCCOPY ? "" : " rop?"));
     return real(hdc, x, y, cx, cy, src, sx, sy, rop);
   });
   auto text = FAULT_REPLACE(TextOutA, [&](auto real, HDC hdc, int x, int y, LPCSTR psz, int cch) {
-    calls.push_back("text " + std::to_string(x) + "," + std::to_string(y) + " " + std::string(psz, cch));
+    calls.push_back("text " + at(x, y) + std::string(psz, cch));
     return real(hdc, x, y, psz, cch);
   });
   EXPECT_EQ(0, Run("", {[&] {
-    CMainFrame& frame = *g_pMainFrame;
-    DeleteObject(frame.m_pMenuItems[1].m_hBitmap);
-    frame.m_pMenuItems[1].m_hBitmap = CreateBitmap(24, 12, 1, 32, nullptr);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(bmi.bmiHeader), 200, -40, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    DWORD* pPixels = nullptr;
-    HBITMAP hDib = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&pPixels), nullptr, 0);
-    HDC hdc = CreateCompatibleDC(nullptr);
-    HGDIOBJ hOld = SelectObject(hdc, hDib);
-    SIZE extent = {};
-    GetTextExtentPoint32A(hdc, "x", 1, &extent);
-    y = 20 + (19 - extent.cy) / 2;
-    HDC hic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    CMenuItem& item = g_pMainFrame->m_pMenuItems[1];
+    DeleteObject(item.m_hBitmap);
+    item.m_hBitmap = CreateBitmap(24, 12, 1, 32, nullptr);
+    HBITMAP hTarget = CreateBitmap(200, 40, 1, 32, nullptr);
+    HDC hdc = CreateCompatibleDC(nullptr), hic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    HGDIOBJ hOld = SelectObject(hdc, hTarget);
+    SIZE extent = {}, line = {};
+    GetTextExtentPoint32A(hdc, "x", 1, &line);
+    y = 20 + (19 - line.cy) / 2;
     GetTextExtentPoint32A(hic, "Print Test Page", 15, &extent);
-    DeleteDC(hic);
     // Commands outside the records are neither measured nor drawn.
     for (UINT id : {919u, 920u, 921u, 925u, 999u}) {
+      const bool bOutside = id == 919u || id == 999u;
       MEASUREITEMSTRUCT measure = {ODT_MENU, 0, id, 0, 0, 0};
       SendMessageA(Window(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-      if (id == 920u) {
-        EXPECT_EQ(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx, static_cast<LONG>(measure.itemWidth));
-        EXPECT_EQ(GetSystemMetrics(SM_CYMENU), static_cast<LONG>(measure.itemHeight));
-      }
-      if (id == 919u || id == 999u) EXPECT_EQ(0u, measure.itemWidth + measure.itemHeight) << id;
-      SetTextColor(hdc, RGB(1, 2, 3));
-      SetBkColor(hdc, RGB(4, 5, 6));
+      if (id == 920u)
+        EXPECT_EQ(std::make_pair(UINT(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx), UINT(GetSystemMetrics(SM_CYMENU))),
+                  std::make_pair(measure.itemWidth, measure.itemHeight));
+      if (bOutside) EXPECT_EQ(0u, measure.itemWidth + measure.itemHeight) << id;
+      SetTextColor(hdc, RGB(1, 2, 3)), SetBkColor(hdc, RGB(4, 5, 6));
       DRAWITEMSTRUCT draw = {ODT_MENU, 0, id, ODA_DRAWENTIRE, id == 921u ? UINT(ODS_SELECTED) : 0u, nullptr, hdc,
                              {10, 20, 190, 39}, 0};
       SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
       EXPECT_EQ(RGB(1, 2, 3), GetTextColor(hdc)) << id << ": the context is left as it was found";
       EXPECT_EQ(RGB(4, 5, 6), GetBkColor(hdc)) << id;
-      const COLORREF crFill = GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU);
-      const DWORD dwFill = GetRValue(crFill) << 16 | GetGValue(crFill) << 8 | GetBValue(crFill);
-      if (id != 919u && id != 999u) EXPECT_EQ(dwFill, pPixels[38 * 200 + 189] & 0xFFFFFF) << id << ": the fill";
+      if (!bOutside) EXPECT_EQ(GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU), GetPixel(hdc, 189, 38)) << id;
     }
     SelectObject(hdc, hOld);
-    DeleteDC(hdc);
-    DeleteObject(hDib);
+    DeleteDC(hdc), DeleteDC(hic), DeleteObject(hTarget);
   }}));
   // The picture at the left, centred; the text after its width and a gap, or 30 pixels in.
-  const std::string at = "," + std::to_string(y) + " ";
-  EXPECT_EQ(std::vector<std::string>({"blit 14,21 16x16", "text 40" + at + "Print Test Page", "blit 14,23 24x12",
-                                      "text 48" + at + "Cleaning Utility", "text 40" + at + "Online Help"}),
+  EXPECT_EQ(std::vector<std::string>({"blit 14,21 16x16", "text " + at(40, y) + "Print Test Page", "blit 14,23 24x12",
+                                      "text " + at(48, y) + "Cleaning Utility", "text " + at(40, y) + "Online Help"}),
             calls);
 }
 
-TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuEveryTime) {
+TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
   // A tray menu closes on a click elsewhere only when its owner was brought to the
   // foreground before it, and is sent a message after it (TrackPopupMenu's documented
   // remark); Wine closes its menus either way, so the protocol is what is checked, for
-  // the first menu and the next.
-  EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }, [] { Tray(WM_RBUTTONDOWN); }}));
-  EXPECT_EQ("foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull", Lines({"foreground", "menu", "null"}));
-}
-
-TEST_F(TrayMenuTest, CloseGestureAndATickOrAClickUnderTheOpenMenu) {
-  // Ctrl+Shift+Space with the right button closes the resident without a menu; two of
-  // the keys do not.
-  for (int nKeys : {3, 2}) {
+  // the first menu and the next. Ctrl+Shift+Space with the right button closes the
+  // resident without a menu; two of the keys do not.
+  for (int nKeys : {2, 3}) {
     auto keys = FAULT_REPLACE(GetAsyncKeyState, [nKeys](auto, int vk) -> SHORT {
       return (vk == VK_CONTROL || vk == VK_SHIFT || (vk == VK_SPACE && nKeys == 3)) ? SHORT(0x8000) : SHORT(0);
     });
     Journal().clear();
-    EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
-    EXPECT_EQ(nKeys == 3 ? "" : "menu 2 owner", Lines({"menu"})) << nKeys;
+    EXPECT_EQ(0, Run("", std::vector<std::function<void()>>(nKeys == 3 ? 1 : 2, [] { Tray(WM_RBUTTONDOWN); })));
+    EXPECT_EQ(nKeys == 3 ? "foreground" : "foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull",
+              Lines({"foreground", "menu", "null"})) << nKeys;
   }
+}
 
+TEST_F(TrayMenuTest, ATickOrAClickUnderTheOpenMenu) {
   // A click on the icon while its menu is open opens no second menu. A tick while the menu
   // is open finds the printer deleted: the window closes under the open menu, whose loop
   // dispatches the close, and the menu ends without using what was destroyed.
-  Journal().clear();
   EXPECT_EQ(0, Run("", {[] {
     WhileMenuOpen([] {
       SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
       fault::CHook gone("OpenPrinterA", ERROR_INVALID_PRINTER_NAME), goneW("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
       SendMessageA(Window(), WM_TIMER, g_pMainFrame->m_nTimerID, 0);
       // The menu's own loop: it dispatches what is posted and leaves the quit for the program's.
-      for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
-        if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
-        if (msg.message == WM_QUIT) break;
-        DispatchMessageA(&msg);
-      }
+      MSG msg = {};
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageA(&msg);
+      if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
     });
     Tray(WM_RBUTTONDOWN);
   }}));
