@@ -142,7 +142,10 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
     ASSERT_NE(std::string::npos, pos) << pszId;
     EXPECT_EQ(log.find(" : CMainFrame::OnAux : id : ", pos + 1), log.find(" : CMainFrame::OnAux : ", pos + 1)) << pszId;
   }
-  for (const std::string& line : {std::string(" : CMainFrame::OnAux : port name : LPT3:\r\n"),
+  for (const std::string& line : {" : CMainFrame::OnAux : printer name : " + m_driver.printerName + "\r\n",
+                                  std::string(" : CMainFrame::OnAux : port name : LPT3:\r\n"),
+                                  " : CMainFrame::OnAux : model id : " + m_driver.modelID + "\r\n",
+                                  " : CMainFrame::OnAux : driver name : " + m_driver.driverName + "\r\n",
                                   " : CMainFrame::OnAux : command line : " + started[0].substr(1) + "\r\n"})
     EXPECT_TRUE(LogHas(line)) << line;
 }
