@@ -12,6 +12,8 @@
 
 #include <winspool.h>
 
+#include <tuple>
+
 namespace {
 
 std::string g_calls;  // the recorder's arguments, a line per call
@@ -48,9 +50,8 @@ protected:
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
     const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
-    EXPECT_EQ(open.Successes() + create.Successes(), close.Calls());
-    EXPECT_EQ(openA.Successes() + openW.Successes(), closePrinter.Calls());
-    EXPECT_EQ(load.Successes(), free.Calls());
+    EXPECT_EQ(std::make_tuple(open.Successes() + create.Successes(), openA.Successes() + openW.Successes(), load.Successes()),
+              std::make_tuple(close.Calls(), closePrinter.Calls(), free.Calls())) << "keys, printers, libraries";
     return std::to_string(result) + " " + std::to_string(kind) + " " + path.Get();
   }
 
