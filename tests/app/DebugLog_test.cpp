@@ -10,17 +10,15 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
   const std::string key = "SOFTWARE\\OLMAR\\PRW3\\Debug", tooLong = "C:\\" + std::string(300, 'a'),
                     dir = testenv::TempDir() + "prw3-logs" + std::to_string(GetCurrentProcessId()),
                     path = dir + "\\O_PxxIC.LOG";
-  EXPECT_EQ(0, DebugLogInit(path.c_str(), "O_PIC")) << "no key";
-  // The type is not looked at: data of at most 4 bytes that is not all zero switches it on.
+  // No key; then the type is not looked at: data of at most 4 bytes that is not all zero switches it on.
+  std::string on = std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
   const std::pair<DWORD, std::string> cases[] = {{REG_DWORD, std::string(4, '\0')}, {REG_SZ, std::string("1", 2)},
-                                                 {REG_SZ, std::string("1234", 5)}, {REG_SZ, std::string(1, '\0')},
-                                                 {REG_DWORD, std::string("\1\0\0\0", 4)}};
-  std::string on;
-  for (const auto& c : cases) {
-    testenv::SetRegValue(HKEY_LOCAL_MACHINE, key, "O_PIC", c.first, c.second.data(), DWORD(c.second.size()));
+      {REG_SZ, std::string("1234", 5)}, {REG_SZ, std::string(1, '\0')}, {REG_DWORD, std::string("\1\0\0\0", 4)}};
+  for (const auto& [type, data] : cases) {
+    testenv::SetRegValue(HKEY_LOCAL_MACHINE, key, "O_PIC", type, data.data(), DWORD(data.size()));
     on += std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
   }
-  EXPECT_EQ("01001", on);
+  EXPECT_EQ("001001", on);
   EXPECT_EQ(0, DebugLogWrite("lost") + DebugLogWriteStr("lost", "x") + DebugLogWriteInt("lost", 1)) << "no folder yet";
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
   fault::CHook open("_fsopen"), close("fclose");

@@ -15,18 +15,17 @@ TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPast
       {"prw3 C", run + "O_P3C.TMP\""}, {"prw3 D Office", run + "O_P1A.TMP\""}, {"prw3 E", run + "O_P2B.TMP\""},
       {"prw3 F", run + "O_P3C.TMP\""}};
   for (const auto& v : values) testenv::SetRegString(HKEY_CURRENT_USER, kRun, v.first, v.second);
-  auto remaining = [&](std::string names = "") {
+  // The values left after one removal, "-" for each one gone.
+  auto remaining = [&](const char* pszName, const char* pszFile, std::string names = "") {
+    DeleteStartupReg(pszName, pszFile);
     for (const auto& v : values) names += testenv::GetReg(HKEY_CURRENT_USER, kRun, v.first) == "<missing>" ? '-' : 'v';
     return names;
   };
-  DeleteStartupReg("PRW3 d OFFICE", "C:\\PRW3\\O_P2B.TMP");
-  EXPECT_EQ("vvv-vv", remaining()) << "by name in any letter case; the file is not looked at";
-  DeleteStartupReg("", "O_P3C.TMP");
-  EXPECT_EQ("v-v-vv", remaining());
+  EXPECT_EQ("vvv-vv", remaining("PRW3 d OFFICE", "C:\\PRW3\\O_P2B.TMP")) << "by name in any letter case, not by file";
+  EXPECT_EQ("v-v-vv", remaining("", "O_P3C.TMP"));
   // The search is case-sensitive; with no name and no file nothing is deleted.
-  for (const char* pszFile : {"o_p2b.tmp", ""}) DeleteStartupReg("", pszFile);
-  DeleteStartupReg(nullptr, nullptr);
-  EXPECT_EQ("v-v-vv", remaining());
+  for (const char* pszFile : {"o_p2b.tmp", "", static_cast<const char*>(nullptr)})
+    EXPECT_EQ("v-v-vv", remaining(pszFile ? "" : nullptr, pszFile)) << (pszFile ? pszFile : "null");
   // An installer or clean-up tool may delete the Run key under the walk: every index then
   // fails alike, and the walk ends at the first failure. The real values follow the failure
   // here, so a walk that went on would find C and end.

@@ -14,9 +14,10 @@ namespace {
 
 const std::string kData = "software\\OLMAR\\PRW3\\PRWData\\";
 
-TEST(PrinterLibrary, WritesTheDefaultsIntoThePrintersTargetOnly) {
+TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetOnlyResourcesHoldWhatTheResidentLoads) {
   testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");  // what a run cut short left behind
-  HMODULE library = LoadLibraryA(testenv::InstallDemoDriver("Office Printer", "prw3test").printerLibrary.c_str());
+  const testenv::DemoDriver driver = testenv::InstallDemoDriver("Office Printer", "prw3test");
+  HMODULE library = LoadLibraryA(driver.printerLibrary.c_str());
   const auto setDefaults = reinterpret_cast<PFN_PrSetRegDefaultValue>(
       reinterpret_cast<void (*)()>(GetProcAddress(library, PR_SET_REG_DEFAULT_VALUE)));
   ASSERT_NE(nullptr, setDefaults);
@@ -41,19 +42,12 @@ TEST(PrinterLibrary, WritesTheDefaultsIntoThePrintersTargetOnly) {
     EXPECT_EQ(1u, deleted.Calls());
   }
   FreeLibrary(library);
-  testenv::UninstallDemoDriver();
-}
-
-TEST(ResourceLibrary, HoldsWhatTheResidentLoads) {
-  const testenv::DemoDriver driver = testenv::InstallDemoDriver("Office Printer", "prw3test");
   const std::pair<std::string, const char*> languages[] = {
-      {driver.englishResources, "iii 900 Monitoring Preferences|Print Test Page 16x16|Cleaning Utility 16x16|"
-                                "Online Help 0x0| 0x0|"},
-      {driver.germanResources, "iii 900 Monitoring-Einstellungen|Testseite drucken 16x16|Reinigungsprogramm 16x16|"
-                               "Online-Hilfe 0x0| 0x0|"}};
+      {driver.englishResources, "Monitoring Preferences|Print Test Page 16x16|Cleaning Utility 16x16|Online Help 0x0|"},
+      {driver.germanResources, "Monitoring-Einstellungen|Testseite drucken 16x16|Reinigungsprogramm 16x16|Online-Hilfe 0x0|"}};
   for (const auto& [path, expected] : languages) {
     HMODULE res = LoadLibraryA(path.c_str());
-    std::string seen;
+    seen.clear();
     for (int id = IDI_TRAYICON_0; id < IDI_TRAYICON_0 + TRAYICON_COUNT; ++id)
       seen += DestroyIcon(static_cast<HICON>(LoadImageA(res, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0))) ? "i" : "";
     char text[MAX_PATH] = "";
@@ -69,7 +63,7 @@ TEST(ResourceLibrary, HoldsWhatTheResidentLoads) {
               "x" + std::to_string(bitmap.bmHeight) + "|";
     }
     FreeLibrary(res);
-    EXPECT_EQ(expected, seen) << path;
+    EXPECT_EQ("iii 900 " + std::string(expected) + " 0x0|", seen) << path;
   }
   testenv::UninstallDemoDriver();
 }

@@ -10,25 +10,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace {
 
 const std::string kDir = testenv::TempDir() + "prw3drv\\";
-const char kProfileKey[] = "software\\OLMAR\\PRW3\\Profile";
-const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\Drv1";
+const char kProfileKey[] = "software\\OLMAR\\PRW3\\Profile", kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\Drv1";
 
 // Each test works in a scratch folder, removed with everything in it; what a run that was
 // cut short left behind goes first.
-class Scratch : public testing::Test {
+class Profile : public testing::Test {
   void SetUp() override {
     testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
-    std::filesystem::remove_all(kDir);
-    CreateDirectoryA(kDir.c_str(), nullptr);
+    TearDown(), CreateDirectoryA(kDir.c_str(), nullptr);
   }
   void TearDown() override { std::filesystem::remove_all(kDir); }
 };
-using DriverPaths = Scratch;
-using LanguageProfile = Scratch;
 
 std::string Write(const std::string& name, const std::string& bytes = "") {
   return testenv::WriteFile(kDir + name, bytes), kDir + name;
@@ -49,9 +46,8 @@ std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& drive
 }
 BOOL DriverName(char* sz, LPCSTR, LPCSTR id) { return GetProfileDriverName(id, sz); }
 BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
-BOOL NoValue(char* sz, LPCSTR driver, LPCSTR id) { return GetDriverRegString(sz, "None", driver, id); }
 
-TEST_F(DriverPaths, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
+TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
@@ -64,9 +60,14 @@ TEST_F(DriverPaths, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
     Ini("[Install]\r\nDRVNAME=" + drvname + "\r\n", id);
     EXPECT_EQ(expected, Look(DriverName, "", id)) << drvname.size() << " " << id.size();
   }
+  // A registry string of eight characters stored without their terminator fills eight bytes: refused.
+  testenv::SetRegValue(HKEY_CURRENT_USER, kDriverKey, "v", REG_SZ, "ABCDEFGH#", 8);
+  testenv::CGuarded eight(8), nine(9);
+  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", eight, 8));
+  EXPECT_TRUE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", nine, 9) && !strcmp(nine, "ABCDEFGH"));
 }
 
-TEST_F(DriverPaths, InstallDirAndStatusProgramAreFoundAndStoredBack) {
+TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
   Ini("[Install]\r\nDRVNAME=Drv1\r\n");
   EXPECT_EQ(kDir, Look(GetInstallDir, "Drv1"));
   EXPECT_EQ("<missing>", Stored("InstallPath")) << "the driver key is never created";
@@ -96,13 +97,20 @@ TEST_F(DriverPaths, InstallDirAndStatusProgramAreFoundAndStoredBack) {
   Store("O_PRUN", "");
   EXPECT_EQ(kDir + "<0:->", Look(GetInstallDir, "Drv1", "X9") + Look(GetStatusProgramPath, "Drv1"));
   EXPECT_EQ("<0:><0:->", Look(GetInstallDir, "None", "X9") + Look(GetStatusProgramPath, "None", "X9"));
-  EXPECT_EQ("<0:-><0:->", Look(NoValue, "") + Look(NoValue, std::string(MAX_PATH, 'd')));
+  auto noValue = [](char* sz, LPCSTR driver, LPCSTR id) { return GetDriverRegString(sz, "None", driver, id); };
+  EXPECT_EQ("<0:-><0:->", Look(noValue, "") + Look(noValue, std::string(MAX_PATH, 'd')));
   // A stored directory that is gone is not corrected from the INI file.
   Store("InstallPath", kDir + "gone");
   EXPECT_EQ("<0:->", Look(GetInstallDir, "Drv1"));
 }
 
-TEST_F(DriverPaths, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
+TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
+  // A bare INI file name means the Windows folder.
+  const std::string windows = [] { char sz[MAX_PATH] = ""; return std::string(sz, GetWindowsDirectoryA(sz, MAX_PATH)); }();
+  testenv::WriteFile(windows + "\\prw3test_bare.ini", "[X1]\r\nPrnDll=P.DLL\r\n");
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "prw3test_bare.ini");
+  EXPECT_EQ(windows + "\\P.DLL", Look(GetPrnDllPath, "Drv1"));
+  testenv::RemoveFile(windows + "\\prw3test_bare.ini");
   Store("ModelID", "X1");
   Ini("[Install]\r\nDRVNAME=Drv1\r\n[X1]\r\nPrnDll=P.DLL\r\n[Language]\r\nUS=9,1\r\n[US]\r\nResDll=R.DLL\r\n");
   EXPECT_EQ(kDir + "P.DLL", Look(GetPrnDllPath, ""));
@@ -131,33 +139,16 @@ TEST_F(DriverPaths, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   EXPECT_EQ("<0:->", Look(GetStatusProgramPath, "Drv1"));
   Store("InstallPath", deep + "\\O_P10RN1.EX");
   EXPECT_EQ("<0:->", Look(GetInstallDir, "Drv1"));
-}
-
-TEST_F(DriverPaths, ABareIniNameMeansAWindowsFolderThatFits) {
-  char windows[MAX_PATH];
-  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof(windows)), 0u);
-  const std::string ini = windows + std::string("\\prw3test_bare.ini");
-  testenv::WriteFile(ini, "[X1]\r\nPrnDll=P.DLL\r\n");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "prw3test_bare.ini");
-  EXPECT_EQ(windows + std::string("\\P.DLL"), Look(GetPrnDllPath, "Drv1"));
-  testenv::RemoveFile(ini);
-  // No folder in an empty, a drive-relative or an overlong name.
-  for (const std::string& name : {std::string(), std::string("C:prw3.ini"), std::string(MAX_PATH, 'd') + "\\prw3.ini"})
+  // No folder in an empty, a drive-relative or an overlong INI file name, nor with no Windows
+  // folder or one that leaves no room for the backslash.
+  for (const std::string& name : {std::string(), std::string("C:prw3.ini"), tooLong + "\\prw3.ini"})
     EXPECT_EQ("<0:->", Look(IniDir, name)) << name;
-  for (UINT length : {0u, 259u}) {  // no Windows folder, or one that leaves no room for the backslash
+  for (UINT length : {0u, 259u}) {
     auto folder = FAULT_REPLACE(GetWindowsDirectoryA, [&](auto, LPSTR sz, UINT) {
       return UINT(strlen(strcpy(sz, std::string(length, 'w').c_str())));
     });
     EXPECT_EQ("<0:->", Look(IniDir, "prw3.ini")) << length;
   }
-}
-
-TEST_F(DriverPaths, RegistryStringThatExactlyFillsTheFieldIsRefused) {
-  // Eight characters stored without their terminator, read into eight bytes, then nine.
-  testenv::SetRegValue(HKEY_CURRENT_USER, kDriverKey, "v", REG_SZ, "ABCDEFGH#", 8);
-  testenv::CGuarded eight(8), nine(9);
-  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", eight, 8));
-  EXPECT_TRUE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", nine, 9) && !strcmp(nine, "ABCDEFGH"));
 }
 
 // The "Id" (or another key) of the section chosen for the user's language, read into a
@@ -178,17 +169,17 @@ std::string Lang(const std::string& spec) {
   static int n = 0;
   const std::string ini = "prw3lang" + std::to_string(++n) + ".ini";
   std::string listing = "[Language]\r\n", sections;
-  for (size_t at = 0, end; at < spec.size(); at = end + 1) {
-    const std::string entry = spec.substr(at, (end = std::min(spec.find('|', at), spec.size())) - at);
+  std::istringstream entries(spec);
+  for (std::string entry; std::getline(entries, entry, '|');) {
     const std::string line = entry.substr(0, entry.find('>')), name = line.substr(0, line.find('='));
-    const std::string library = line == entry ? ini : entry.substr(line.size() + 1);
     listing += line + "\r\n";
+    const std::string library = line == entry ? ini : entry.substr(line.size() + 1);
     sections += "[" + name + "]\r\nResDll=" + library + "\r\nId=" + name + "\r\n";
   }
   return Write(ini, listing + sections);
 }
 
-TEST_F(LanguageProfile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExists) {
+TEST_F(Profile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExists) {
   CreateDirectoryA((kDir + "dir.DLL").c_str(), nullptr);
   const std::string many = "DeCH=7,2|DeDE=0x07, 1|DeAT=0 7,3,ignored|EnGB=9,2|EnUS=9,1|EsES=0A,1|EsMX=0a,2|EsAR=0 a,B|"
                            "JaJP=0x11,1|JaXX=10011,2|FrFR=0C,F|TrTR=1F,1|KkKZ=3f,1";
@@ -207,27 +198,22 @@ TEST_F(LanguageProfile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLib
       {"", 0x0409, "<-1>"}, {"A=9,1>", 0x0409, "<-1>"}, {"A=9,1>no.DLL", 0x0409, "<-1>"},
       {longName + "=9,1|A=9,1", 0x0409, "<-1>"}};
   for (const auto& [spec, user, expected] : cases) EXPECT_EQ(expected, Read(Lang(spec), user)) << spec;
-  // A value that fills the caller's field may be cut; a missing one is no value.
-  const std::string ini = Lang("Six456=9,1");
-  EXPECT_EQ("Six456|<-1>|<-1>|<-1>", Read(ini, 0x0409, 8) + "|" + Read(ini, 0x0409, 7) + "|" + Read(ini, 0x0409, 1) +
-                                          "|" + Read(ini, 0x0409, MAX_PATH, "Missing"));
-  for (unsigned nth : {1u, 2u, 3u}) {  // the listing, its lines, the value
-    fault::CFailNew failed(nth);
-    EXPECT_EQ("<-1>", Read(ini, 0x0409)) << nth;
-  }
-  fault::CHook noSearch("FindFirstFileA", ERROR_ACCESS_DENIED, fault::kEveryCall);
-  EXPECT_EQ("<-1>", Read(ini, 0x0409));
-}
-
-TEST_F(LanguageProfile, ListingsAreReadWholeAtEveryBufferBoundary) {
-  // Filler lines of 10 bytes with their zero, then the only entry whose library exists;
-  // listings just below, at and above 260 less 2 and 520 less 2 bytes.
+  // Listings are read whole at every buffer boundary: filler lines of 10 bytes with their
+  // zero, then the only entry whose library exists; just below, at and above 260 less 2
+  // and 520 less 2 bytes.
   for (size_t total : {257u, 258u, 259u, 517u, 518u, 519u, 800u}) {
     std::string spec;
     for (size_t fill = total - 10; fill >= 10; fill -= 10) spec += "F" + std::to_string(10000 + fill) + "=FF>no.DLL|";
     const std::string last = "Last" + std::string((total - 10) % 10, 'z');
     EXPECT_EQ(last, Read(Lang(spec + last + "=FFFF"), 0x0409)) << total;
   }
+  // A value that fills the caller's field may be cut; a missing one is no value.
+  const std::string ini = Lang("Six456=9,1");
+  EXPECT_EQ("Six456|<-1>|<-1>|<-1>", Read(ini, 0x0409, 8) + "|" + Read(ini, 0x0409, 7) + "|" + Read(ini, 0x0409, 1) +
+                                          "|" + Read(ini, 0x0409, MAX_PATH, "Missing"));
+  for (unsigned nth : {1u, 2u, 3u})  // the listing, its lines, the value
+    EXPECT_EQ("<-1>", (fault::CFailNew(nth), Read(ini, 0x0409))) << nth;
+  EXPECT_EQ("<-1>", (fault::CHook("FindFirstFileA", ERROR_ACCESS_DENIED, fault::kEveryCall), Read(ini, 0x0409)));
 }
 
 }  // namespace

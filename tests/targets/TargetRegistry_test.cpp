@@ -12,6 +12,8 @@
 
 #include <winspool.h>
 
+#include <tuple>
+
 namespace {
 
 std::string g_calls;  // the recorder's arguments, a line per call
@@ -41,15 +43,15 @@ protected:
   void TearDown() override { testenv::UninstallDemoDriver(); }
   // "result name-kind path"; every key, printer and library taken is given back.
   std::string Get(const std::string& printer, const std::string& port = "") {
+    // A creation loop ends at the 100th key, not in a full hive.
     fault::CHook open("RegOpenKeyExA"), create("RegCreateKeyExA"), close("RegCloseKey"), openA("OpenPrinterA"),
-        openW("OpenPrinterW"), closePrinter("ClosePrinter"), load("LoadLibraryA"), free("FreeLibrary");
-    fault::CHook runaway("RegCreateKeyExA", ERROR_ACCESS_DENIED, 100);  // a creation loop ends here, not in a full hive
+        openW("OpenPrinterW"), closePrinter("ClosePrinter"), load("LoadLibraryA"), free("FreeLibrary"),
+        runaway("RegCreateKeyExA", ERROR_ACCESS_DENIED, 100);
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
     const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
-    EXPECT_EQ(open.Successes() + create.Successes(), close.Calls());
-    EXPECT_EQ(openA.Successes() + openW.Successes(), closePrinter.Calls());
-    EXPECT_EQ(load.Successes(), free.Calls());
+    EXPECT_EQ(std::make_tuple(open.Successes() + create.Successes(), openA.Successes() + openW.Successes(), load.Successes()),
+              std::make_tuple(close.Calls(), closePrinter.Calls(), free.Calls())) << "keys, printers, libraries";
     return std::to_string(result) + " " + std::to_string(kind) + " " + path.Get();
   }
 
@@ -115,6 +117,15 @@ TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessor
   // record without a driver or a print processor. A stale target is marked before it is
   // deleted, and a key below it that cannot be opened for deletion ends the deletion.
   const std::string locked = Target(0) + "\\a\\b";
+  LPSTR PRINTER_INFO_2A::*nulled = nullptr;
+  auto read = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD n) {
+    const BOOL done = real(h, level, p, cb, n);
+    if (done && nulled) reinterpret_cast<PRINTER_INFO_2A*>(p)->*nulled = nullptr;
+    return done;
+  });
+  auto denied = FAULT_REPLACE(RegOpenKeyExA, [&](auto real, HKEY root, LPCSTR key, DWORD o, REGSAM sam, PHKEY out) {
+    return locked == key ? ERROR_ACCESS_DENIED : real(root, key, o, sam, out);
+  });
   const struct { DWORD error; unsigned nth; LPSTR PRINTER_INFO_2A::*nulled; const char* setting; } cases[] = {
       {RPC_S_SERVER_UNAVAILABLE, fault::kEveryCall, nullptr, "<missing>"},
       {ERROR_ACCESS_DENIED, fault::kEveryCall, nullptr, "<missing>"},
@@ -123,22 +134,10 @@ TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessor
       {0, 0, &PRINTER_INFO_2A::pDriverName, "255"},
       {0, 0, &PRINTER_INFO_2A::pPrintProcessor, "255"}};
   for (const auto& c : cases) {
-    Seed(Target(0), "prw3test");
-    Seed(locked, "");
-    {
-      auto read = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD n) {
-        const BOOL done = real(h, level, p, cb, n);
-        if (done && c.nulled) reinterpret_cast<PRINTER_INFO_2A*>(p)->*c.nulled = nullptr;
-        return done;
-      });
-      auto denied = FAULT_REPLACE(RegOpenKeyExA, [&](auto real, HKEY root, LPCSTR key, DWORD o, REGSAM sam, PHKEY out) {
-        return locked == key ? ERROR_ACCESS_DENIED : real(root, key, o, sam, out);
-      });
-      const bool open = c.nth == fault::kEveryCall;
-      fault::CHook a(open ? "OpenPrinterA" : "GetPrinterA", c.error, c.nth);
-      fault::CHook w("OpenPrinterW", c.error, open ? c.nth : 0);
-      Get("prw3 new");
-    }
+    Seed(Target(0), "prw3test"), Seed(locked, ""), nulled = c.nulled;
+    const bool open = c.nth == fault::kEveryCall;
+    fault::CHook a(open ? "OpenPrinterA" : "GetPrinterA", c.error, c.nth), w("OpenPrinterW", c.error, open ? c.nth : 0);
+    Get("prw3 new");
     EXPECT_EQ(c.setting, testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING)) << c.error << " " << c.nth;
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
   }
