@@ -49,6 +49,8 @@ BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
 
 TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
+  char sz[MAX_PATH] = "-";
+  EXPECT_FALSE(GetProfileDriverName(nullptr, sz) || GetInstallDir(sz, "Drv1", nullptr) || strcmp(sz, "-")) << "no model";
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
   // 258 characters count as absent, 259 may be cut; "OLMAR " and the model id must fit 259.
