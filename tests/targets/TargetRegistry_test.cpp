@@ -111,6 +111,15 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
     EXPECT_EQ(left, State(Target(0))) << import << " " << nth;
   }
   EXPECT_EQ("", g_calls);
+  {  // ... nor when it reads back as another value.
+    testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
+    auto other = FAULT_REPLACE(RegQueryValueExA, [](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE data, auto cb) {
+      const LSTATUS status = real(h, name, r, type, data, cb);
+      if (!status && data && name && !strcmp(name, REG_TARGET_SETTING)) *reinterpret_cast<DWORD*>(data) = 255;
+      return status;
+    });
+    EXPECT_EQ("1 0 " + Target(0), Get("prw3test"));
+  }
   // The library's own results may share those numbers; a target it ran for stays.
   for (const int result : {TARGET_NO_LIBRARY, TARGET_NO_EXPORT}) {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
