@@ -67,6 +67,8 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   testenv::CGuarded eight(8), nine(9);
   EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", eight, 8));
   EXPECT_TRUE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", nine, 9) && !strcmp(nine, "ABCDEFGH"));
+  testenv::SetRegDword(HKEY_CURRENT_USER, kDriverKey, "n", 0x41);
+  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "n", nine, 9)) << "a number is no string";
 }
 
 TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
