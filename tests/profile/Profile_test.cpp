@@ -169,11 +169,11 @@ std::string Read(const std::string& ini, LANGID user, DWORD cch = MAX_PATH, cons
 }
 // An INI file from "line>library|...": each [Language] line and its section's "ResDll"
 // (without ">library" the INI file itself); each section's "Id" is its name.
-std::string Lang(const std::string& spec) {
+std::string Lang(const std::string& text) {
   static int n = 0;
   const std::string ini = "prw3lang" + std::to_string(++n) + ".ini";
   std::string listing = "[Language]\r\n", sections;
-  std::istringstream entries(spec);
+  std::istringstream entries(text);
   for (std::string entry; std::getline(entries, entry, '|');) {
     const std::string line = entry.substr(0, entry.find('>')), name = line.substr(0, line.find('='));
     listing += line + "\r\n";
@@ -201,15 +201,15 @@ TEST_F(Profile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExis
       // Nothing selectable; a section name over 259 characters ends the selection.
       {"", 0x0409, "<-1>"}, {"A=9,1>", 0x0409, "<-1>"}, {"A=9,1>no.DLL", 0x0409, "<-1>"},
       {longName + "=9,1|A=9,1", 0x0409, "<-1>"}};
-  for (const auto& [spec, user, expected] : cases) EXPECT_EQ(expected, Read(Lang(spec), user)) << spec;
+  for (const auto& [text, user, expected] : cases) EXPECT_EQ(expected, Read(Lang(text), user)) << text;
   // Listings are read whole at every buffer boundary: filler lines of 10 bytes with their
   // zero, then the only entry whose library exists; just below, at and above 260 less 2
   // and 520 less 2 bytes.
   for (size_t total : {257u, 258u, 259u, 517u, 518u, 519u, 800u}) {
-    std::string spec;
-    for (size_t fill = total - 10; fill >= 10; fill -= 10) spec += "F" + std::to_string(10000 + fill) + "=FF>no.DLL|";
+    std::string text;
+    for (size_t fill = total - 10; fill >= 10; fill -= 10) text += "F" + std::to_string(10000 + fill) + "=FF>no.DLL|";
     const std::string last = "Last" + std::string((total - 10) % 10, 'z');
-    EXPECT_EQ(last, Read(Lang(spec + last + "=FFFF"), 0x0409)) << total;
+    EXPECT_EQ(last, Read(Lang(text + last + "=FFFF"), 0x0409)) << total;
   }
   // A value that fills the caller's field may be cut; a missing one is no value.
   const std::string ini = Lang("Six456=9,1");
