@@ -29,13 +29,6 @@ typedef std::map<std::string, std::string> Record;
 
 inline std::string BinDir() { return getenv("PRW3_BIN_DIR") ? getenv("PRW3_BIN_DIR") : ""; }
 
-// Asks f every 20 ms until it says yes (true) or the time is up (false).
-template <typename F> bool Poll(F f, DWORD timeoutMs = TIMEOUT_MS) {
-  for (DWORD start = GetTickCount(); !f(); Sleep(20))
-    if (GetTickCount() - start >= timeoutMs) return false;
-  return true;
-}
-
 // A program started from a command line (the resident's unless a whole line is given);
 // one still running at the end is closed as a user would close it, else terminated.
 class CProcess {
@@ -76,7 +69,8 @@ public:
   // with its icon and menu ready after it has taken the printer's slot.
   HWND Serving(const std::string& printer) const {
     HWND hWnd = nullptr;
-    return Poll([&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; }) ? hWnd : nullptr;
+    return residentctl::WaitFor(TIMEOUT_MS, [&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; })
+               ? hWnd : nullptr;
   }
 
 private:
@@ -144,14 +138,14 @@ protected:
   // The records once there are at least n of them (fewer after the timeout).
   std::vector<Record> WaitForRecords(size_t n, DWORD timeoutMs = TIMEOUT_MS) {
     std::vector<Record> records;
-    Poll([&] { return (records = testenv::ReadProgramRecords(m_recordFile)).size() >= n; }, timeoutMs);
+    residentctl::WaitFor(timeoutMs, [&] { return (records = testenv::ReadProgramRecords(m_recordFile)).size() >= n; });
     return records;
   }
 
   // Polls the tray until it shows the colours (after the timeout: what it shows).
   static std::vector<std::string> WaitForTrayColors(const std::vector<std::string>& expected) {
     std::vector<std::string> colours;
-    Poll([&] { return (colours = residentctl::TrayIconColors()) == expected; });
+    residentctl::WaitFor(TIMEOUT_MS, [&] { return (colours = residentctl::TrayIconColors()) == expected; });
     return colours;
   }
 

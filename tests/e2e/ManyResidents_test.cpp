@@ -50,7 +50,7 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
     // A pair counts as lost while not exactly one of it runs with its window in the
     // table; one still waiting for its turn at the table shows late.
     int nLost = 0;
-    Poll([&] {
+    residentctl::WaitFor(TIMEOUT_MS, [&] {
       if (!pView.IsValid() && (hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME)), hTable.IsValid()))
         pView.Reset(MapViewOfFile(hTable, FILE_MAP_READ, 0, 0, 0));
       std::set<DWORD> held;

@@ -54,7 +54,7 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
   std::vector<DWORD> pixels;
   const auto shows = [&](DWORD colour) { return std::count(pixels.begin(), pixels.end(), colour) > 0; };
-  EXPECT_TRUE(Poll([&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
+  EXPECT_TRUE(residentctl::WaitFor(TIMEOUT_MS, [&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
       << "bitmap 920 " << shows(TEST_PAGE_BLUE) << ", bitmap 921 " << shows(CLEANING_CYAN);
 
   // Printer Status (the menu is open already) and the test page start the driver's

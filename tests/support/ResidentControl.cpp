@@ -17,15 +17,6 @@
 namespace residentctl {
 namespace {
 
-// Polls until the condition holds or the time is up; true when it held.
-template <typename TCondition>
-bool WaitFor(DWORD timeoutMs, TCondition condition) {
-  for (DWORD start = GetTickCount();; Sleep(5)) {
-    if (condition()) return true;
-    if (GetTickCount() - start >= timeoutMs) return false;
-  }
-}
-
 // The position of a command among the selectable items of the resident's pop-up, found
 // by building the same menu from the same driver as the resident does; -1 if not in it.
 int MenuPosition(HWND hResident, UINT nCommand) {

@@ -12,6 +12,15 @@
 
 namespace residentctl {
 
+// Asks the condition every 20 ms until it holds (true) or timeoutMs is up (false).
+template <typename TCondition>
+bool WaitFor(DWORD timeoutMs, TCondition condition) {
+  for (DWORD start = GetTickCount();; Sleep(20)) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+  }
+}
+
 // The resident's hidden window, waiting up to timeoutMs for it to appear; null if none.
 HWND FindResident(DWORD timeoutMs);
 // True once the window is gone (false after timeoutMs).
