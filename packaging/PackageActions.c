@@ -35,7 +35,11 @@ typedef struct {
 
 static const SETTING g_aSettings[] = {
     {"PRINTER", "INSTALLED_PRINTER", "Printer", MAX_PATH - 1, FALSE},
-    {"DRIVER", "INSTALLED_DRIVER", "Driver", MAX_PATH - 1 - (sizeof("software\\OLMAR\\PRW3\\Driver\\\\Menu") - 1), TRUE},
+    {"DRIVER",
+     "INSTALLED_DRIVER",
+     "Driver",
+     MAX_PATH - 1 - (sizeof("software\\OLMAR\\PRW3\\Driver\\\\Menu") - 1),
+     TRUE},
     {"PORT", "INSTALLED_PORT", "Port", MAX_PATH - 1, FALSE},
 };
 #define SETTING_COUNT (sizeof(g_aSettings) / sizeof(g_aSettings[0]))
@@ -156,15 +160,21 @@ UINT __stdcall RestoreSettings(MSIHANDLE hInstall) {
       result = ERROR_INSTALL_FAILURE;
     } else if (pszSaved && (bMaintenance || !pszGiven[0])) {
       if (pszGiven[0] && strcmp(pszGiven, pszSaved) != 0)
-        Log(hInstall, "RestoreSettings: %s=\"%s\" is ignored: an installed package keeps the names it was installed with",
-            pSetting->pszProperty, pszGiven);
+        Log(hInstall,
+            "RestoreSettings: %s=\"%s\" is ignored: an installed package keeps the names it was installed with",
+            pSetting->pszProperty,
+            pszGiven);
       Log(hInstall, "RestoreSettings: %s=\"%s\", saved by the installed package", pSetting->pszProperty, pszSaved);
       if (MsiSetPropertyA(hInstall, pSetting->pszProperty, pszSaved) != ERROR_SUCCESS) result = ERROR_INSTALL_FAILURE;
     } else if (pszGiven[0]) {
       Log(hInstall, "RestoreSettings: %s=\"%s\", as given", pSetting->pszProperty, pszGiven);
     } else {
-      Log(hInstall, "RestoreSettings: %s is neither given nor saved (HKLM\\%s, %s: error %ld)", pSetting->pszProperty,
-          pszKey, pSetting->pszSavedValue, lRead);
+      Log(hInstall,
+          "RestoreSettings: %s is neither given nor saved (HKLM\\%s, %s: error %ld)",
+          pSetting->pszProperty,
+          pszKey,
+          pSetting->pszSavedValue,
+          lRead);
     }
     if (pszSaved && MsiSetPropertyA(hInstall, pSetting->pszSavedProperty, pszSaved) != ERROR_SUCCESS)
       result = ERROR_INSTALL_FAILURE;
@@ -189,13 +199,18 @@ UINT __stdcall RestoreSettings(MSIHANDLE hInstall) {
 /* Why a name cannot be installed, or NULL. szWhy receives the reason. */
 static const char* RefusalOf(const SETTING* pSetting, const char* pszValue, char* szWhy, size_t cchWhy) {
   const size_t cch = strlen(pszValue);
-  if (strchr(pszValue, '"')) return "it holds a double quote (\"), which would end the quoted name in the start-up entry's parameter file";
+  if (strchr(pszValue, '"'))
+    return "it holds a double quote (\"), which would end the quoted name in the start-up entry's parameter file";
   for (const unsigned char* p = (const unsigned char*)pszValue; *p; ++p)
-    if (*p < 0x20) return "it holds a line break or another control character, which would split the parameter file's line";
+    if (*p < 0x20)
+      return "it holds a line break or another control character, which would split the parameter file's line";
   if (pSetting->bNamesKeys && strchr(pszValue, '\\'))
     return "it holds a backslash, which would make a subkey of the driver's registry key";
   if (cch > pSetting->cchMax) {
-    snprintf(szWhy, cchWhy, "it is %u characters long, and at most %u are accepted", (unsigned)cch,
+    snprintf(szWhy,
+             cchWhy,
+             "it is %u characters long, and at most %u are accepted",
+             (unsigned)cch,
              (unsigned)pSetting->cchMax);
     return szWhy;
   }
@@ -252,8 +267,8 @@ UINT __stdcall WaitForResident(MSIHANDLE hInstall) {
   /* A running program's file cannot be opened for writing. */
   const DWORD dwStart = GetTickCount();
   for (;;) {
-    HANDLE hFile = CreateFileA(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                               OPEN_EXISTING, 0, NULL);
+    HANDLE hFile = CreateFileA(
+        szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
     const DWORD dwError = hFile == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
     const DWORD dwElapsed = GetTickCount() - dwStart;
@@ -262,9 +277,11 @@ UINT __stdcall WaitForResident(MSIHANDLE hInstall) {
       return ERROR_SUCCESS;
     }
     if (dwElapsed >= RESIDENT_WAIT_MS) {
-      Log(hInstall, "WaitForResident: %s is still in use after %lu ms: a resident of another session, or one not "
-                    "started by the start-up entry; the Restart Manager closes it, or a restart replaces the file",
-          szPath, dwElapsed);
+      Log(hInstall,
+          "WaitForResident: %s is still in use after %lu ms: a resident of another session, or one not "
+          "started by the start-up entry; the Restart Manager closes it, or a restart replaces the file",
+          szPath,
+          dwElapsed);
       return ERROR_SUCCESS;
     }
     Sleep(100);
@@ -285,8 +302,9 @@ UINT __stdcall CheckResidentStart(MSIHANDLE hInstall) {
     CloseHandle(hToken);
   }
   if (bElevated) {
-    Log(hInstall, "CheckResidentStart: the installer runs elevated: the resident is not started now but at the "
-                  "next log-on, with the user's own token");
+    Log(hInstall,
+        "CheckResidentStart: the installer runs elevated: the resident is not started now but at the "
+        "next log-on, with the user's own token");
     return ERROR_SUCCESS;
   }
   Log(hInstall, "CheckResidentStart: the installer runs with the user's own token: the resident starts now");
@@ -371,7 +389,8 @@ UINT __stdcall DeleteFiles(MSIHANDLE hInstall) {
 }
 
 UINT __stdcall FailWhenDeferred(MSIHANDLE hInstall) {
-  Log(hInstall, "FailWhenDeferred: PRW3FAILWHENDEFERRED=1: the installation fails here on purpose, after its files "
-                "and keys are written, and rolls back");
+  Log(hInstall,
+      "FailWhenDeferred: PRW3FAILWHENDEFERRED=1: the installation fails here on purpose, after its files "
+      "and keys are written, and rolls back");
   return ERROR_INSTALL_FAILURE;
 }

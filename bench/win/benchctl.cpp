@@ -80,8 +80,8 @@ bool Start(Program* program) {
   std::vector<char> commandLine(program->commandLine.begin(), program->commandLine.end());
   commandLine.push_back('\0');
   program->hWnd = nullptr;
-  return CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &program->pi) != FALSE;
+  return CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &program->pi) !=
+         FALSE;
 }
 
 // Polls every millisecond until one of the program's windows holds an icon; false when it

@@ -23,8 +23,7 @@ double MicrosecondsPerCall(const LARGE_INTEGER& start, int calls) {
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
   QueryPerformanceFrequency(&frequency);
-  return 1e6 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) /
-         calls;
+  return 1e6 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) / calls;
 }
 
 // Fills the block the way a long-running machine would have it: every entry a printer's,

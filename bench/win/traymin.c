@@ -62,8 +62,18 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrev, LPSTR lpCmdLine, int nS
   wc.hInstance = hInstance;
   wc.lpszClassName = "TrayMinWClass";
   if (!RegisterClassA(&wc)) return 1;
-  hWnd = CreateWindowExA(0, wc.lpszClassName, "traymin", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                         CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, hInstance, NULL);
+  hWnd = CreateWindowExA(0,
+                         wc.lpszClassName,
+                         "traymin",
+                         WS_OVERLAPPEDWINDOW,
+                         CW_USEDEFAULT,
+                         CW_USEDEFAULT,
+                         CW_USEDEFAULT,
+                         CW_USEDEFAULT,
+                         NULL,
+                         NULL,
+                         hInstance,
+                         NULL);
   if (!hWnd) return 1;
 
   if (__argc == 3) {

@@ -75,8 +75,13 @@ void AppendRecord(const char* pszProgram, const RecordFields& fields) {
   line += "\r\n";
 
   // One write in append mode, so that lines of programs running at once stay whole.
-  HANDLE hFile = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE hFile = CreateFileA(path.c_str(),
+                             FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr,
+                             OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
   if (hFile == INVALID_HANDLE_VALUE) return;
   DWORD dwWritten = 0;
   WriteFile(hFile, line.data(), static_cast<DWORD>(line.size()), &dwWritten, nullptr);
@@ -93,8 +98,18 @@ int RunInfoWindow(HINSTANCE hInstance, const std::string& title, const std::stri
   wc.lpszClassName = WINDOW_CLASS;
   RegisterClassA(&wc);
 
-  HWND hWnd = CreateWindowExA(0, WINDOW_CLASS, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 420, 220, nullptr, nullptr, hInstance, nullptr);
+  HWND hWnd = CreateWindowExA(0,
+                              WINDOW_CLASS,
+                              title.c_str(),
+                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                              CW_USEDEFAULT,
+                              CW_USEDEFAULT,
+                              420,
+                              220,
+                              nullptr,
+                              nullptr,
+                              hInstance,
+                              nullptr);
   if (!hWnd) return 1;
   std::string timeout = GetEnv(TIMEOUT_VAR);
   if (!timeout.empty())

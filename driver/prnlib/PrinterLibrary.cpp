@@ -38,8 +38,7 @@ bool HasName(HKEY hFamily, const char* pszSubKey, LPCSTR pszName) {
   char szName[NAME_SIZE + 1] = {0};  // one more for a terminator the data may lack
   DWORD dwType = 0;
   DWORD cbName = NAME_SIZE;
-  if (RegQueryValueExA(key, NAME_VALUE, nullptr, &dwType, reinterpret_cast<BYTE*>(szName), &cbName) !=
-      ERROR_SUCCESS)
+  if (RegQueryValueExA(key, NAME_VALUE, nullptr, &dwType, reinterpret_cast<BYTE*>(szName), &cbName) != ERROR_SUCCESS)
     return false;
   return dwType == REG_SZ && lstrcmpiA(szName, pszName) == 0;
 }

@@ -18,5 +18,4 @@ enum {
 // and stores "TrayIconEnable" 1 and "TrayIconSelected" 0 there. The driver name, the
 // model id and the three reserved numbers are not needed by this driver.
 extern "C" int WINAPI PrSetRegDefaultValue(LPCSTR pszPrinterName, LPCSTR pszDriverName, LPCSTR pszPortName,
-                                           LPCSTR pszModelID, DWORD dwReserved1, DWORD dwReserved2,
-                                           DWORD dwReserved3);
+                                           LPCSTR pszModelID, DWORD dwReserved1, DWORD dwReserved2, DWORD dwReserved3);

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 
 PRW3_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine wine64 xvfb xauth x11-utils
-  cups-daemon cups-client imagemagick wixl msitools)
+  cups-daemon cups-client imagemagick wixl msitools clang-format git)
 
 # prw3_install_packages [PKG...]: the packages named, or all of the above.
 prw3_install_packages() {

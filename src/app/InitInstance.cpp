@@ -94,8 +94,8 @@ void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
     char szData[MAX_PATH + 1] = {0};  // the spare byte ends data stored without a zero
     DWORD cchName = MAX_PATH;
     DWORD cbData = MAX_PATH;
-    const LONG lResult = RegEnumValueA(hKey, dwIndex, szName, &cchName, nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(szData), &cbData);
+    const LONG lResult =
+        RegEnumValueA(hKey, dwIndex, szName, &cchName, nullptr, nullptr, reinterpret_cast<BYTE*>(szData), &cbData);
     // A value that does not fit the buffers is passed over. Any other error ends the walk:
     // a key deleted under us answers every index alike, and the index would wrap for good.
     if (lResult == ERROR_MORE_DATA) continue;

@@ -11,8 +11,7 @@ BOOL RegReadString(HKEY hKey, LPCSTR pszValueName, char* pszOut, DWORD cbOut) {
   if (cbOut > sizeof(szData)) cbOut = sizeof(szData);
   DWORD dwType = REG_NONE;
   DWORD cbData = cbOut;
-  if (RegQueryValueExA(hKey, pszValueName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData) !=
-      ERROR_SUCCESS)
+  if (RegQueryValueExA(hKey, pszValueName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData) != ERROR_SUCCESS)
     return FALSE;
   if (dwType != REG_SZ && dwType != REG_EXPAND_SZ) return FALSE;
   // Stored data need not carry its terminator; it must still fit with one.

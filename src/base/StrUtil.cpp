@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-bool CopyStr(char* dst, size_t size, const char* src) {
-  return CopyStrN(dst, size, src, static_cast<size_t>(-1));
-}
+bool CopyStr(char* dst, size_t size, const char* src) { return CopyStrN(dst, size, src, static_cast<size_t>(-1)); }
 
 bool CopyStrN(char* dst, size_t size, const char* src, size_t count) {
   if (size == 0) return false;

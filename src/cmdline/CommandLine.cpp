@@ -17,15 +17,24 @@ struct SwitchEntry {
 };
 
 const SwitchEntry g_aSwitches[] = {
-    {"P", nullptr, &CCommandLine::m_szPrinterName}, {"D", nullptr, &CCommandLine::m_szDriverName},
-    {"O", nullptr, &CCommandLine::m_szPortName},    {"M", nullptr, &CCommandLine::m_szModelID},
-    {"R", &CCommandLine::m_bRemove, nullptr},       {"S", &CCommandLine::m_bSwitchS, nullptr},
-    {"U", &CCommandLine::m_bSwitchU, nullptr},      {"C", &CCommandLine::m_bSwitchC, nullptr},
-    {"E", &CCommandLine::m_bSwitchE, nullptr},      {"J", nullptr, &CCommandLine::m_szSwitchJ},
-    {"BE", &CCommandLine::m_bSwitchBE, nullptr},    {"BH", nullptr, &CCommandLine::m_szSwitchBH},
-    {"BU", nullptr, &CCommandLine::m_szSwitchBU},   {"BD", nullptr, &CCommandLine::m_szSwitchBD},
-    {"BI", nullptr, &CCommandLine::m_szSwitchBI},   {"BN", nullptr, &CCommandLine::m_szSwitchBN},
-    {"VQM", nullptr, &CCommandLine::m_szSwitchVQM}, {"I", &CCommandLine::m_bInstall, nullptr},
+    {"P", nullptr, &CCommandLine::m_szPrinterName},
+    {"D", nullptr, &CCommandLine::m_szDriverName},
+    {"O", nullptr, &CCommandLine::m_szPortName},
+    {"M", nullptr, &CCommandLine::m_szModelID},
+    {"R", &CCommandLine::m_bRemove, nullptr},
+    {"S", &CCommandLine::m_bSwitchS, nullptr},
+    {"U", &CCommandLine::m_bSwitchU, nullptr},
+    {"C", &CCommandLine::m_bSwitchC, nullptr},
+    {"E", &CCommandLine::m_bSwitchE, nullptr},
+    {"J", nullptr, &CCommandLine::m_szSwitchJ},
+    {"BE", &CCommandLine::m_bSwitchBE, nullptr},
+    {"BH", nullptr, &CCommandLine::m_szSwitchBH},
+    {"BU", nullptr, &CCommandLine::m_szSwitchBU},
+    {"BD", nullptr, &CCommandLine::m_szSwitchBD},
+    {"BI", nullptr, &CCommandLine::m_szSwitchBI},
+    {"BN", nullptr, &CCommandLine::m_szSwitchBN},
+    {"VQM", nullptr, &CCommandLine::m_szSwitchVQM},
+    {"I", &CCommandLine::m_bInstall, nullptr},
 };
 
 }  // namespace

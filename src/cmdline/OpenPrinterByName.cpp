@@ -24,8 +24,8 @@ BOOL OpenPrinterByName(char* pszPrinterName, HANDLE* phPrinter, PRINTER_DEFAULTS
   std::unique_ptr<WCHAR[]> pszWide(new (std::nothrow) WCHAR[cch]());
   if (!pszWide) return AnsiResult();
   SetLastError(0);
-  const int nConverted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, pszPrinterName, -1,
-                                             pszWide.get(), static_cast<int>(cch));
+  const int nConverted = MultiByteToWideChar(
+      CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, pszPrinterName, -1, pszWide.get(), static_cast<int>(cch));
   if (nConverted == 0 || GetLastError() == ERROR_NO_UNICODE_TRANSLATION) return AnsiResult();
 
   PRINTER_DEFAULTSW defaultsW = {};

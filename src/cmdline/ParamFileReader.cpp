@@ -13,8 +13,7 @@
 namespace {
 
 bool EndsParamName(char c) {
-  return c == '\0' || (c >= '0' && c <= '9') || c == '"' || c == '/' || c == ' ' || c == '\t' || c == '\r' ||
-         c == '\n';
+  return c == '\0' || (c >= '0' && c <= '9') || c == '"' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 }  // namespace

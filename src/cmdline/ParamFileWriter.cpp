@@ -28,8 +28,16 @@ void WriteFlagLine(FILE* pFile, const char* pszLine, int bFlag) {
 }  // namespace
 
 BOOL CCommandLine::WriteParamFile(const char* pszPrinterName, const char* pszPortName, const char* pszModelID) {
-  const char* apszValues[] = {pszPrinterName, pszPortName, pszModelID, m_szDriverName, m_szSwitchJ,
-                              m_szSwitchBH,   m_szSwitchBU, m_szSwitchBD, m_szSwitchBI,  m_szSwitchBN,
+  const char* apszValues[] = {pszPrinterName,
+                              pszPortName,
+                              pszModelID,
+                              m_szDriverName,
+                              m_szSwitchJ,
+                              m_szSwitchBH,
+                              m_szSwitchBU,
+                              m_szSwitchBD,
+                              m_szSwitchBI,
+                              m_szSwitchBN,
                               m_szSwitchVQM};
   for (const char* pszValue : apszValues)
     if (HasLineBreak(pszValue)) return FALSE;

@@ -66,8 +66,7 @@ void CMainFrame::RemoveStartupEntry(HKEY hHive) {
 
   char szData[MAX_PATH + 1] = {0};
   DWORD cbData = MAX_PATH;
-  if (RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szData), &cbData) ==
-      ERROR_SUCCESS) {
+  if (RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szData), &cbData) == ERROR_SUCCESS) {
     // The stored data need not end in a zero; the spare byte ends it.
     char* pszFirst = strchr(szData, '"');
     char* pszLast = strrchr(szData, '"');

@@ -58,9 +58,17 @@ BOOL CMainFrame::StartPRWExe(const char* pszProgramPath, BOOL bPreferences) {
     DebugLogWrite("CMainFrame::StartPRWExe : Parameter file");
     FormatStr(szCmdLine, sizeof(szCmdLine), STATUS_CMDLINE_FILE_FMT, pszProgramPath, cmdLine.m_szParamFileA);
   } else {
-    FormatStr(szCmdLine, sizeof(szCmdLine), STATUS_CMDLINE_INLINE_FMT, pszProgramPath,
-              static_cast<int>(strlen(m_szPrinterName)), m_szPrinterName, static_cast<int>(strlen(m_szPortName)),
-              m_szPortName, static_cast<int>(strlen(m_szModelID)), m_szModelID, bPreferences ? "/E" : "");
+    FormatStr(szCmdLine,
+              sizeof(szCmdLine),
+              STATUS_CMDLINE_INLINE_FMT,
+              pszProgramPath,
+              static_cast<int>(strlen(m_szPrinterName)),
+              m_szPrinterName,
+              static_cast<int>(strlen(m_szPortName)),
+              m_szPortName,
+              static_cast<int>(strlen(m_szModelID)),
+              m_szModelID,
+              bPreferences ? "/E" : "");
   }
   DebugLogWriteStr("CMainFrame::StartPRWExe : command line", szCmdLine);
 
@@ -91,7 +99,13 @@ void CMainFrame::OnAux(UINT nID) {
   DebugLogWriteStr("CMainFrame::OnAux : driver name", m_szDriverName);
 
   char szCmdLine[CMDLINE_SIZE];
-  FormatStr(szCmdLine, sizeof(szCmdLine), AUX_CMDLINE_FMT, szCommand, m_szPrinterName, m_szModelID, m_szDriverName,
+  FormatStr(szCmdLine,
+            sizeof(szCmdLine),
+            AUX_CMDLINE_FMT,
+            szCommand,
+            m_szPrinterName,
+            m_szModelID,
+            m_szDriverName,
             m_szPortName);
   DebugLogWriteStr("CMainFrame::OnAux : command line", szCmdLine);
   StartExe(szCmdLine);

@@ -79,8 +79,18 @@ int CMainFrame::Create(LPCSTR pszClassName, LPCSTR pszTitle, DWORD dwStyle, HINS
   RegisterClassA(&wc);
   m_nTaskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
 
-  m_hWnd = CreateWindowExA(0, pszClassName, pszTitle, dwStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, nullptr, nullptr, hInstance, pParam);
+  m_hWnd = CreateWindowExA(0,
+                           pszClassName,
+                           pszTitle,
+                           dwStyle,
+                           CW_USEDEFAULT,
+                           CW_USEDEFAULT,
+                           CW_USEDEFAULT,
+                           CW_USEDEFAULT,
+                           nullptr,
+                           nullptr,
+                           hInstance,
+                           pParam);
   return m_hWnd != nullptr;
 }
 
@@ -130,8 +140,7 @@ int CMainFrame::StartUp() {
   FreeLibrary(m_hResDll);
   m_hResDll = nullptr;
 
-  if (m_szIniFile[0])
-    m_nTrayIconEndTime = GetPrivateProfileIntA(m_szModelID, TRAY_ICON_END_TIME, 0, m_szIniFile);
+  if (m_szIniFile[0]) m_nTrayIconEndTime = GetPrivateProfileIntA(m_szModelID, TRAY_ICON_END_TIME, 0, m_szIniFile);
   if (m_nTrayIconEndTime != 0)
     m_nTimerID = static_cast<UINT>(SetTimer(m_hWnd, DELPRN_TIMER_ID, m_nTrayIconEndTime, nullptr));
   return 1;
@@ -145,8 +154,8 @@ int CMainFrame::CheckInstance() {
     // Held from the claim until our window is stored: a resident starting at the same
     // moment finds the slot taken, never the placeholder or a free entry it could take.
     CMonitorTableLock lock;
-    nResult = RegisterMonitorWindow(m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER,
-                                    &hOther, &m_hMapFile);
+    nResult = RegisterMonitorWindow(
+        m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &m_hMapFile);
     // A resident that died without removing itself leaves its handle behind, and the
     // system may have given that handle to another program's window since: that one
     // must not be told to close. Its slot is as good as dead.
@@ -158,8 +167,7 @@ int CMainFrame::CheckInstance() {
     // Without a window nothing could ever reach this resident or end it: the slot goes
     // back at once, before a resident starting now takes it for an empty one.
     if (nResult == MONITOR_REG_CLAIMED)
-      UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY,
-                              m_szPrinterName[0] == '\0');
+      UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, m_szPrinterName[0] == '\0');
   }
 
   if (nResult == MONITOR_REG_TAKEN && hOther) {
@@ -219,8 +227,9 @@ int CMainFrame::DisableTrayIcon() {
   CRegKey hKey;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, szKeyPath, 0, KEY_ALL_ACCESS, hKey.Receive()) != ERROR_SUCCESS) return 0;
   const DWORD dwEnable = 0;
-  return RegSetValueExA(hKey, TRAY_ICON_ENABLE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwEnable),
-                        sizeof(dwEnable)) == ERROR_SUCCESS;
+  return RegSetValueExA(
+             hKey, TRAY_ICON_ENABLE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwEnable), sizeof(dwEnable)) ==
+         ERROR_SUCCESS;
 }
 
 int CMainFrame::ShutDown() {

@@ -53,7 +53,14 @@ void CMainFrame::OnDrawItem(WPARAM, DRAWITEMSTRUCT* pDraw) {
     CDeviceContext hMemDC(CreateCompatibleDC(hDC));
     {
       CSelectObject select(hMemDC, item.m_hBitmap);
-      BitBlt(hDC, rc.left + BITMAP_LEFT, rc.top + (nHeight - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, hMemDC, 0, 0,
+      BitBlt(hDC,
+             rc.left + BITMAP_LEFT,
+             rc.top + (nHeight - bm.bmHeight) / 2,
+             bm.bmWidth,
+             bm.bmHeight,
+             hMemDC,
+             0,
+             0,
              SRCCOPY);
     }
     nIndent = bm.bmWidth + BITMAP_GAP;

@@ -23,8 +23,7 @@ ProfileRead ReadProfileIniPath(LPCSTR szModelID, char* szIniFile) {
   CRegKey hKey;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, 0, KEY_READ, hKey.Receive()) != ERROR_SUCCESS)
     return ProfileRead::NoKey;
-  if (!szModelID || !szModelID[0] || !RegReadString(hKey, szModelID, szIniFile, MAX_PATH))
-    return ProfileRead::NoValue;
+  if (!szModelID || !szModelID[0] || !RegReadString(hKey, szModelID, szIniFile, MAX_PATH)) return ProfileRead::NoValue;
   return ProfileRead::Found;
 }
 
@@ -86,11 +85,13 @@ BOOL GetProfileDriverName(LPCSTR szModelID, char* szDriverName) {
 
   char szName[MAX_PATH];
   switch (ReadProfileName(INI_INSTALL_SECTION, INI_DRVNAME, szIniFile, szName)) {
-    case ProfileName::Found: break;
+    case ProfileName::Found:
+      break;
     case ProfileName::Absent:
       if (!FormatStr(szName, sizeof(szName), "%s%s", DEFAULT_DRIVER_PREFIX, szModelID)) return FALSE;
       break;
-    case ProfileName::Refused: return FALSE;
+    case ProfileName::Refused:
+      return FALSE;
   }
   CopyStr(szDriverName, MAX_PATH, szName);
   return TRUE;
@@ -117,8 +118,11 @@ BOOL GetInstallDir(char* szDir, LPCSTR szDriverName, LPCSTR szModelID) {
     szCandidate[0] = '\0';
     char szIniFile[MAX_PATH];
     switch (ReadProfileIniPath(szModelID, szIniFile)) {
-      case ProfileRead::NoKey: break;
-      case ProfileRead::NoValue: szDir[0] = '\0'; return FALSE;
+      case ProfileRead::NoKey:
+        break;
+      case ProfileRead::NoValue:
+        szDir[0] = '\0';
+        return FALSE;
       case ProfileRead::Found:
         // The folder without its trailing separator.
         if (GetIniFileDir(szIniFile, szCandidate)) szCandidate[strlen(szCandidate) - 1] = '\0';
@@ -145,12 +149,10 @@ BOOL SetHKLMString(LPCSTR szSubKey, LPCSTR szValueName, LPCSTR szValue) {
   CRegKey hKey;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szSubKey, 0, KEY_ALL_ACCESS, hKey.Receive()) != ERROR_SUCCESS) return FALSE;
   const DWORD cbValue = static_cast<DWORD>(strlen(szValue) + 1);
-  return RegSetValueExA(hKey, szValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(szValue), cbValue) ==
-         ERROR_SUCCESS;
+  return RegSetValueExA(hKey, szValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(szValue), cbValue) == ERROR_SUCCESS;
 }
 
-BOOL GetDriverFilePath(char* szPath, LPCSTR szValueName, LPCSTR szFileName, LPCSTR szDriverName,
-                       LPCSTR szModelID) {
+BOOL GetDriverFilePath(char* szPath, LPCSTR szValueName, LPCSTR szFileName, LPCSTR szDriverName, LPCSTR szModelID) {
   char szFound[MAX_PATH] = {0};
   if (!GetDriverRegString(szFound, szValueName, szDriverName, szModelID) || !szFound[0] || !FileExists(szFound)) {
     char szDir[MAX_PATH] = {0};

@@ -35,8 +35,7 @@ BOOL SetHKLMString(LPCSTR szSubKey, LPCSTR szValueName, LPCSTR szValue);
 // The driver key's value szValueName when it names an existing file, else the
 // installation directory joined with szFileName when that exists; stored back into
 // the key of szDriverName either way.
-BOOL GetDriverFilePath(char* szPath, LPCSTR szValueName, LPCSTR szFileName, LPCSTR szDriverName,
-                       LPCSTR szModelID);
+BOOL GetDriverFilePath(char* szPath, LPCSTR szValueName, LPCSTR szFileName, LPCSTR szDriverName, LPCSTR szModelID);
 
 // The status program: "O_PRUN", else the installation directory and "O_P10RN1.EXE".
 BOOL GetStatusProgramPath(char* szPath, LPCSTR szDriverName, LPCSTR szModelID);

@@ -52,31 +52,44 @@ bool HasSlot(int nKind) { return nKind >= MONITOR_KIND_0 && nKind <= MONITOR_KIN
 template <typename TEntry>
 DWORD ReadSlot(const TEntry* pEntry, int nKind) {
   switch (nKind) {
-    case MONITOR_KIND_0: return pEntry->hWndKind0;
+    case MONITOR_KIND_0:
+      return pEntry->hWndKind0;
     case MONITOR_KIND_1:
-    case MONITOR_KIND_2: return pEntry->hWndKind12;
-    default: return pEntry->hWndKind3;
+    case MONITOR_KIND_2:
+      return pEntry->hWndKind12;
+    default:
+      return pEntry->hWndKind3;
   }
 }
 
 template <typename TEntry>
 void WriteSlot(TEntry* pEntry, int nKind, DWORD dwValue) {
   switch (nKind) {
-    case MONITOR_KIND_0: pEntry->hWndKind0 = dwValue; break;
+    case MONITOR_KIND_0:
+      pEntry->hWndKind0 = dwValue;
+      break;
     case MONITOR_KIND_1:
-    case MONITOR_KIND_2: pEntry->hWndKind12 = dwValue; break;
-    case MONITOR_KIND_TRAY: pEntry->hWndKind3 = dwValue; break;
-    default: break;
+    case MONITOR_KIND_2:
+      pEntry->hWndKind12 = dwValue;
+      break;
+    case MONITOR_KIND_TRAY:
+      pEntry->hWndKind3 = dwValue;
+      break;
+    default:
+      break;
   }
 }
 
 template <typename TEntry>
 bool OtherSlotsEmpty(const TEntry* pEntry, int nKind) {
   switch (nKind) {
-    case MONITOR_KIND_0: return pEntry->hWndKind12 == 0 && pEntry->hWndKind3 == 0;
+    case MONITOR_KIND_0:
+      return pEntry->hWndKind12 == 0 && pEntry->hWndKind3 == 0;
     case MONITOR_KIND_1:
-    case MONITOR_KIND_2: return pEntry->hWndKind0 == 0 && pEntry->hWndKind3 == 0;
-    default: return pEntry->hWndKind12 == 0 && pEntry->hWndKind0 == 0;
+    case MONITOR_KIND_2:
+      return pEntry->hWndKind0 == 0 && pEntry->hWndKind3 == 0;
+    default:
+      return pEntry->hWndKind12 == 0 && pEntry->hWndKind0 == 0;
   }
 }
 

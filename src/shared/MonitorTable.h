@@ -51,16 +51,16 @@ private:
 };
 
 // Results of RegisterMonitorWindow.
-const int MONITOR_REG_CLAIMED = 0;   // hWndValue stored (or the table is full)
-const int MONITOR_REG_TAKEN = 1;     // a live window holds the slot, or the entry has no slot for nKind
-const int MONITOR_REG_NO_VIEW = 2;   // a view of the block could not be mapped
-const int MONITOR_REG_NO_TABLE = -1; // the block could neither be created nor opened, or the key is too long
+const int MONITOR_REG_CLAIMED = 0;    // hWndValue stored (or the table is full)
+const int MONITOR_REG_TAKEN = 1;      // a live window holds the slot, or the entry has no slot for nKind
+const int MONITOR_REG_NO_VIEW = 2;    // a view of the block could not be mapped
+const int MONITOR_REG_NO_TABLE = -1;  // the block could neither be created nor opened, or the key is too long
 
 // Creates or opens the block for the key (szName1, or szName2 when szName1 is empty),
 // finds or adds the key and claims nKind's slot for hWndValue. hWndValue is the 32-bit
-// value stored, not a window: callers pass MONITOR_WND_PLACEHOLDER. *phWndOther gets the live window already holding the
-// slot (result 1), else null; *phMapFile gets the mapping handle for results 0 to 2,
-// which the caller keeps or closes, else null. Keys over 520 characters give -1.
+// value stored, not a window: callers pass MONITOR_WND_PLACEHOLDER. *phWndOther gets the live window already holding
+// the slot (result 1), else null; *phMapFile gets the mapping handle for results 0 to 2, which the caller keeps or
+// closes, else null. Keys over 520 characters give -1.
 int RegisterMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind, DWORD hWndValue, HWND* phWndOther,
                           HANDLE* phMapFile);
 

@@ -171,18 +171,31 @@ int PurgeStaleTargets() {
 int CreateTargetKey(LPCSTR szName, LPCSTR szFamilyKey, char* szKeyPath) {
   char szClass[] = "";
   CRegKey hFamily;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, szFamilyKey, 0, szClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      hFamily.Receive(), nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                      szFamilyKey,
+                      0,
+                      szClass,
+                      REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS,
+                      nullptr,
+                      hFamily.Receive(),
+                      nullptr) != ERROR_SUCCESS)
     return CREATE_FAMILY_FAILED;
 
   for (int nNumber = 0; nNumber <= LAST_TARGET_NUMBER; ++nNumber) {
     char szPath[MAX_PATH];
-    if (!FormatStr(szPath, sizeof(szPath), TARGET_NUMBERED_PATH_FMT, szFamilyKey, nNumber))
-      return CREATE_SUBKEY_FAILED;
+    if (!FormatStr(szPath, sizeof(szPath), TARGET_NUMBERED_PATH_FMT, szFamilyKey, nNumber)) return CREATE_SUBKEY_FAILED;
     CRegKey hKey;
     DWORD dwDisposition = 0;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, szPath, 0, szClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        hKey.Receive(), &dwDisposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                        szPath,
+                        0,
+                        szClass,
+                        REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS,
+                        nullptr,
+                        hKey.Receive(),
+                        &dwDisposition) != ERROR_SUCCESS)
       return CREATE_SUBKEY_FAILED;
     if (dwDisposition != REG_CREATED_NEW_KEY) continue;
 
@@ -210,8 +223,7 @@ int SetLibraryDefaults(LPCSTR szPrinterName, LPCSTR szPortName, LPCSTR szModelID
 
   CLibrary hLibrary(LoadLibraryA(szPrnDll));
   if (!hLibrary.IsValid()) return TARGET_NO_LIBRARY;
-  PFN_PrSetRegDefaultValue pfnSetDefaults =
-      ToPrSetRegDefaultValue(GetProcAddress(hLibrary, PR_SET_REG_DEFAULT_VALUE));
+  PFN_PrSetRegDefaultValue pfnSetDefaults = ToPrSetRegDefaultValue(GetProcAddress(hLibrary, PR_SET_REG_DEFAULT_VALUE));
   if (!pfnSetDefaults) return TARGET_NO_EXPORT;
   *pbCalled = true;
   return pfnSetDefaults(szPrinterName, szDriverName, szPortName, szModelID, 0, 0, 0);
@@ -259,8 +271,7 @@ int FindTargetKey(LPCSTR szTargetName, BOOL bPortName, char* szKeyPath) {
     CRegKey hKey;
     if (RegOpenKeyExA(hFamily, szSubKey, 0, KEY_READ, hKey.Receive()) != ERROR_SUCCESS) continue;
     char szName[MAX_PATH];
-    if (!RegReadString(hKey, REG_TARGET_NAME, szName, sizeof(szName)) || lstrcmpiA(szName, szTargetName) != 0)
-      continue;
+    if (!RegReadString(hKey, REG_TARGET_NAME, szName, sizeof(szName)) || lstrcmpiA(szName, szTargetName) != 0) continue;
     char szPath[MAX_PATH];
     if (!FormatStr(szPath, sizeof(szPath), TARGET_PATH_FMT, szFamilyKey, szSubKey)) continue;
     CopyStr(szKeyPath, MAX_PATH, szPath);

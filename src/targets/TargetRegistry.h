@@ -7,10 +7,10 @@
 #include <windows.h>
 
 // Results of GetTargetKey.
-const int TARGET_OK = 0;            // found, or created and filled by the printer library
-const int TARGET_NOT_CREATED = 1;   // the new key could not be made or completed
-const int TARGET_NO_LIBRARY = 4;    // the printer library could not be loaded
-const int TARGET_NO_EXPORT = 5;     // the library lacks "PrSetRegDefaultValue"
+const int TARGET_OK = 0;           // found, or created and filled by the printer library
+const int TARGET_NOT_CREATED = 1;  // the new key could not be made or completed
+const int TARGET_NO_LIBRARY = 4;   // the printer library could not be loaded
+const int TARGET_NO_EXPORT = 5;    // the library lacks "PrSetRegDefaultValue"
 // Any other value is the result of "PrSetRegDefaultValue".
 
 // Results of FindTargetKey.

@@ -12,8 +12,11 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
                     path = dir + "\\O_PxxIC.LOG";
   // No key; then the type is not looked at: data of at most 4 bytes that is not all zero switches it on.
   std::string on = std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
-  const std::pair<DWORD, std::string> cases[] = {{REG_DWORD, std::string(4, '\0')}, {REG_SZ, std::string("1", 2)},
-      {REG_SZ, std::string("1234", 5)}, {REG_SZ, std::string(1, '\0')}, {REG_DWORD, std::string("\1\0\0\0", 4)}};
+  const std::pair<DWORD, std::string> cases[] = {{REG_DWORD, std::string(4, '\0')},
+                                                 {REG_SZ, std::string("1", 2)},
+                                                 {REG_SZ, std::string("1234", 5)},
+                                                 {REG_SZ, std::string(1, '\0')},
+                                                 {REG_DWORD, std::string("\1\0\0\0", 4)}};
   for (const auto& [type, data] : cases) {
     testenv::SetRegValue(HKEY_LOCAL_MACHINE, key, "O_PIC", type, data.data(), DWORD(data.size()));
     on += std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
@@ -26,8 +29,9 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
   auto r = FAULT_REPLACE(GetTickCount, [&](auto) { return dwTick; });
   // After 24.8 days of uptime the count turns negative, and the field grows.
   for (DWORD tick : {0x0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) EXPECT_EQ(1, DebugLogWrite((dwTick = tick, "x")));
-  EXPECT_EQ(0, DebugLogWrite(nullptr) + DebugLogWriteStr(nullptr, "x") + DebugLogWriteStr("x", nullptr) +
-                   DebugLogWriteInt(nullptr, 1));
+  EXPECT_EQ(0,
+            DebugLogWrite(nullptr) + DebugLogWriteStr(nullptr, "x") + DebugLogWriteStr("x", nullptr) +
+                DebugLogWriteInt(nullptr, 1));
   EXPECT_EQ(3, DebugLogWriteStr("lpszCmdLine", "/P \"a\"") + DebugLogWriteInt("n", -5) + DebugLogClose());
   EXPECT_EQ(open.Successes(), close.Calls()) << "a stream left open";
   // A path missing, empty or too long for its buffer leaves the log off rather than cut.
@@ -35,8 +39,10 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, key, "O_PIC", 0);
   ASSERT_EQ(0, DebugLogInit(path.c_str(), "O_PIC"));
   EXPECT_EQ(0, DebugLogWrite("x") + DebugLogWriteStr("x", "x") + DebugLogWriteInt("x", 1)) << "the log is off";
-  EXPECT_EQ("         0 : x\r\n2147483647 : x\r\n-2147483648 : x\r\n        -1 : x\r\n"
-            "        -1 : lpszCmdLine : /P \"a\"\r\n        -1 : n : -5\r\n", testenv::ReadFile(path));
+  EXPECT_EQ(
+      "         0 : x\r\n2147483647 : x\r\n-2147483648 : x\r\n        -1 : x\r\n"
+      "        -1 : lpszCmdLine : /P \"a\"\r\n        -1 : n : -5\r\n",
+      testenv::ReadFile(path));
   testenv::RemoveFile(path);
   RemoveDirectoryA(dir.c_str());
 }

@@ -10,10 +10,12 @@ TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPast
   // The values come in the same order by creation (Windows) and by name (Wine). A's data is
   // too long for the buffer and passed over, B's 259 characters fill it; F also names the
   // file, two places after B once B is gone.
-  const std::pair<std::string, std::string> values[] = {
-      {"prw3 A", std::string(300, 'x') + "O_P3C.TMP"}, {"prw3 B", std::string(250, 'y') + "O_P3C.TMP"},
-      {"prw3 C", run + "O_P3C.TMP\""}, {"prw3 D Office", run + "O_P1A.TMP\""}, {"prw3 E", run + "O_P2B.TMP\""},
-      {"prw3 F", run + "O_P3C.TMP\""}};
+  const std::pair<std::string, std::string> values[] = {{"prw3 A", std::string(300, 'x') + "O_P3C.TMP"},
+                                                        {"prw3 B", std::string(250, 'y') + "O_P3C.TMP"},
+                                                        {"prw3 C", run + "O_P3C.TMP\""},
+                                                        {"prw3 D Office", run + "O_P1A.TMP\""},
+                                                        {"prw3 E", run + "O_P2B.TMP\""},
+                                                        {"prw3 F", run + "O_P3C.TMP\""}};
   for (const auto& v : values) testenv::SetRegString(HKEY_CURRENT_USER, kRun, v.first, v.second);
   // The values left after one removal, "-" for each one gone.
   auto remaining = [&](const char* pszName, const char* pszFile, std::string names = "") {

@@ -11,7 +11,8 @@
 #include <sstream>
 
 // The values given, each followed by "|".
-template <typename... T> static std::string Join(const T&... values) {
+template <typename... T>
+static std::string Join(const T&... values) {
   std::ostringstream s;
   ((s << values << '|'), ...);
   return s.str();
@@ -33,8 +34,9 @@ static std::string AllSwitches(const std::string& text, std::string found = "") 
   for (int i = 0, result = 0; result != -1 && i < 100; ++i) {
     strcpy(name, "-"), strcpy(value, "");
     result = tokenizer.GetSwitch(i, name, value);
-    found += result != -1 ? "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]"
-                          : name[0] || value[0] ? "<not emptied>" : "";
+    found += result != -1          ? "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]"
+             : name[0] || value[0] ? "<not emptied>"
+                                   : "";
   }
   return found;
 }
@@ -50,13 +52,23 @@ static std::string AllSwitches(const std::string& text, std::string found = "") 
 // characters) stays inside the buffers.
 TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""}, {"/r /I", "[r||0][I||0]"}, {"/R/I", "[R||0]"}, {"/r\t/I\r\n/E\r\n", "[r||0][I||0][E||0]"},
-      {"/P \"a/b\" /O \"LPT1:\"", "[P|a/b|3][O|LPT1:|5]"}, {"/P3 \"Printer 1\" /O \"x\"", "[P|Pri|3][O|x|1]"},
-      {"/P\"Printer 1\"\t/Q \"x\"\r\n/M \"M1\"", "[P|Printer 1|9][Q|x|1][M|M1|2]"}, {"/P12 \"ab", "[P||12]"},
-      {"/P9 \"Printer 1\" /O5 \"LPT1:\" /M0 \"\" /E", "[P|Printer 1|9][O|LPT1:|5][M||0][E||0]"}, {"/P3 \"ab", "[P||3]"},
-      {"/P10 \"a \"b\" /c/d\" /O5 \"LPT1:\"", "[P|a \"b\" /c/d|10][O|LPT1:|5]"}, {"/P Printer /I", "[P||0][I||0]"},
-      {"/I /P5 abcde /O xxxxxxxx", "[I||0]"}, {"/P \"abc", "[P|abc|3]"}, {"/P\"abc", "[P||3]"},
-      {"/P99999999999999999999 \"x\" /O \"y\"", "[P||100000]"}, {"/P2147483647 \"x\" /O \"y\"", "[P||100000]"},
+      {"", ""},
+      {"/r /I", "[r||0][I||0]"},
+      {"/R/I", "[R||0]"},
+      {"/r\t/I\r\n/E\r\n", "[r||0][I||0][E||0]"},
+      {"/P \"a/b\" /O \"LPT1:\"", "[P|a/b|3][O|LPT1:|5]"},
+      {"/P3 \"Printer 1\" /O \"x\"", "[P|Pri|3][O|x|1]"},
+      {"/P\"Printer 1\"\t/Q \"x\"\r\n/M \"M1\"", "[P|Printer 1|9][Q|x|1][M|M1|2]"},
+      {"/P12 \"ab", "[P||12]"},
+      {"/P9 \"Printer 1\" /O5 \"LPT1:\" /M0 \"\" /E", "[P|Printer 1|9][O|LPT1:|5][M||0][E||0]"},
+      {"/P3 \"ab", "[P||3]"},
+      {"/P10 \"a \"b\" /c/d\" /O5 \"LPT1:\"", "[P|a \"b\" /c/d|10][O|LPT1:|5]"},
+      {"/P Printer /I", "[P||0][I||0]"},
+      {"/I /P5 abcde /O xxxxxxxx", "[I||0]"},
+      {"/P \"abc", "[P|abc|3]"},
+      {"/P\"abc", "[P||3]"},
+      {"/P99999999999999999999 \"x\" /O \"y\"", "[P||100000]"},
+      {"/P2147483647 \"x\" /O \"y\"", "[P||100000]"},
       {"/I /P9999999999 /O5 \"LPT1:\"", "[I||0][P||100000]"},
       {"/P \"" + std::string(254, 'v') + "\"", "[P|" + std::string(254, 'v') + "|254]"},
       {"/" + std::string(258, 'N'), "[" + std::string(258, 'N') + "||0]"}};
@@ -68,36 +80,53 @@ TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
 // both files stay; a name with a folder part is deleted as it stands, else in the
 // temporary folder.
 TEST(CommandLine, SwitchesComeFromTheCommandLineOrAParamFile) {
-  for (const char* partial : {"/BE /BU \"U\" /BD \"D\" /BI \"I\"", "/BE /BH \"H\" /BD \"D\" /BI \"I\"",
-                              "/BE /BH \"H\" /BU \"U\" /BI \"I\"", "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
+  for (const char* partial : {"/BE /BU \"U\" /BD \"D\" /BI \"I\"",
+                              "/BE /BH \"H\" /BD \"D\" /BI \"I\"",
+                              "/BE /BH \"H\" /BU \"U\" /BI \"I\"",
+                              "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
     EXPECT_EQ(0, CCommandLine(partial).m_bSwitchBE) << partial;
   const std::string name254(254, 'n'), v259(259, 'v'), dir = testenv::TempDir(), a = dir + "prw3-a.tmp",
-                    f = dir + "prw3-f.tmp", lines = dir + "prw3-lines.tmp";
-  EXPECT_EQ(name254 + "||", Join(CCommandLine(CGuardedText("/M \"" + name254 + "\"")).m_szModelID,
-                                 CCommandLine(CGuardedText("/M \"" + name254 + "x\"")).m_szModelID));
+                                                       f = dir + "prw3-f.tmp", lines = dir + "prw3-lines.tmp";
+  EXPECT_EQ(name254 + "||",
+            Join(CCommandLine(CGuardedText("/M \"" + name254 + "\"")).m_szModelID,
+                 CCommandLine(CGuardedText("/M \"" + name254 + "x\"")).m_szModelID));
   testenv::WriteFile(a, "/P \"fromA\"\n/M \"MA\"\n");
   testenv::WriteFile(f, "/P \"f\"\n");
   CCommandLine both(("/f \"" + f + "\" /a \"" + a + "\"").c_str());
-  EXPECT_EQ("fromA|MA|" + a + "||1|", Join(both.m_szPrinterName, both.m_szModelID, both.m_szParamFileF,
-                                           both.m_szParamFileA, testenv::FileExists(f)));
-  EXPECT_EQ("1|1|0|0|", Join(both.DeleteParamFile(a.c_str()), both.DeleteParamFile(".\\prw3-f.tmp"),
-                             both.DeleteParamFile(nullptr), both.DeleteParamFile("")));
+  EXPECT_EQ(
+      "fromA|MA|" + a + "||1|",
+      Join(both.m_szPrinterName, both.m_szModelID, both.m_szParamFileF, both.m_szParamFileA, testenv::FileExists(f)));
+  EXPECT_EQ("1|1|0|0|",
+            Join(both.DeleteParamFile(a.c_str()),
+                 both.DeleteParamFile(".\\prw3-f.tmp"),
+                 both.DeleteParamFile(nullptr),
+                 both.DeleteParamFile("")));
   EXPECT_STREQ("cmd", CCommandLine("/P \"cmd\" /F \"O_PNONE.TMP\"").m_szPrinterName) << "a missing file";
 
   // A value is cut at its line's last quote; a name ends as in the tokenizer; a line
   // without a switch or without a quoted value sets nothing; /F is never a switch of a
   // file, and /A is recorded, not read. A 259-character value is taken, a 260-character
   // one refused, and a line far beyond the line buffer arrives in pieces that set nothing.
-  testenv::WriteFile(lines,
+  testenv::WriteFile(
+      lines,
       "/P \"a \"quoted\" /name\"\r\nno switch here\n/O LPT9:\n/F \"other.tmp\"\n/A \"recorded.tmp\"\n/BE\n/BH\"h\"\n"
-      "/BU\t\"u\"\n/BD \"d\"\n/BI \"i\"\n/J9 \"digits end a name\"\n/" + std::string(100, 'P') + " \"too long\"\n/M \""
-      + v259 + "\"\n/J \"" + v259 + "w\"\n/A \"" + v259 + "w\"\n/BN \"" + std::string(5000, 'n') + "\"\n"
-      "/D0 \"last line without line end\"");
+      "/BU\t\"u\"\n/BD \"d\"\n/BI \"i\"\n/J9 \"digits end a name\"\n/" +
+          std::string(100, 'P') + " \"too long\"\n/M \"" + v259 + "\"\n/J \"" + v259 + "w\"\n/A \"" + v259 +
+          "w\"\n/BN \"" + std::string(5000, 'n') +
+          "\"\n"
+          "/D0 \"last line without line end\"");
   CCommandLine cl(CGuardedText("/O \"LPT1:\" /A \"" + lines + "\""));
   EXPECT_EQ("a \"quoted\" /name|LPT1:|recorded.tmp|" + lines + "|1|digits end a name|last line without line end|" +
                 v259 + "||",
-            Join(cl.m_szPrinterName, cl.m_szPortName, cl.m_szParamFileA, cl.m_szParamFileF, cl.m_bSwitchBE,
-                 cl.m_szSwitchJ, cl.m_szDriverName, cl.m_szModelID, cl.m_szSwitchBN));
+            Join(cl.m_szPrinterName,
+                 cl.m_szPortName,
+                 cl.m_szParamFileA,
+                 cl.m_szParamFileF,
+                 cl.m_bSwitchBE,
+                 cl.m_szSwitchJ,
+                 cl.m_szDriverName,
+                 cl.m_szModelID,
+                 cl.m_szSwitchBN));
   testenv::RemoveFile(lines);
 }
 
@@ -109,14 +138,16 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   const std::string tmp = testenv::TempDir(), deep = tmp + std::string(110, 'u') + "\\";
   CreateDirectoryA(deep.c_str(), nullptr);
   const std::pair<DWORD, std::string> cases[] = {{~0u, tmp}, {0, ".\\"}, {MAX_PATH, ".\\"}, {DWORD(deep.size()), deep}};
-  const std::string written = "/P \"P\"\r\n/D \"Drv \"q\" /x\"\r\n/O \"L\"\r\n/M \"M\"\r\n/J \"J\"\r\n/S\r\n/R\r\n"
+  const std::string written =
+      "/P \"P\"\r\n/D \"Drv \"q\" /x\"\r\n/O \"L\"\r\n/M \"M\"\r\n/J \"J\"\r\n/S\r\n/R\r\n"
       "/E\r\n/U\r\n/C\r\n/BE\r\n/BH \"H\"\r\n/BU \"U\"\r\n/BD \"D\"\r\n/BI \"I\"\r\n/BN \"N\"\r\n/VQM \"V\"\r\n/I\r\n";
   for (const auto& c : cases) {
     auto r = FAULT_REPLACE(GetTempPathA, [&](auto real, auto n, auto psz) {
       return c.first == ~0u ? real(n, psz) : (strcpy(psz, deep.c_str()), c.first);
     });
-    CCommandLine out("/s /R /e /U /c /Be /I /D10 \"Drv \"q\" /x\" /j \"J\" /bH \"H\" /BU \"U\" /bd \"D\" /BI \"I\" "
-                     "/bn \"N\" /vqm \"V\" /Q \"unknown\"");
+    CCommandLine out(
+        "/s /R /e /U /c /Be /I /D10 \"Drv \"q\" /x\" /j \"J\" /bH \"H\" /BU \"U\" /bd \"D\" /BI \"I\" "
+        "/bn \"N\" /vqm \"V\" /Q \"unknown\"");
     ASSERT_TRUE(out.WriteParamFile("P", "L", "M"));
     const std::string name = out.m_szParamFileA, path = c.second + name;
     EXPECT_EQ(Join(c.second, "O_P", written), Join(out.m_szTempDir, name.substr(0, 3), testenv::ReadFile(path)));
@@ -177,11 +208,19 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
     std::string result;  // filled|error|driver|port|wide calls
     DWORD ansiError = 0, wideError = 0, conversionError = 0, platform = VER_PLATFORM_WIN32_NT, record = 0;
     const char* printer = nullptr;
-  } cases[] = {{ok + "0|"}, {ok + "1|", bad}, {ok + "1|", invalid}, {"0|1801|||0|", bad, 0, 0, win},
-               {"0|1801|||0|", bad, 0, invalid}, {"0|1801|||0|", bad, 0, ERROR_INSUFFICIENT_BUFFER},
-               {"0|1722|||1|", rpc, rpc}, {"0|5|||1|", denied, denied}, {"0|0|||0|", 0, 0, 0, nt, 1},
-               {"0|0|||0|", 0, 0, 0, nt, 3}, {"1|0||CUPS:" + printer + "|0|", 0, 0, 0, nt, 2},
-               {"0|0|||0|", 0, 0, 0, nt, 0, ""}, {"0|1801|||1|", 0, 0, 0, nt, 0, "none"}};
+  } cases[] = {{ok + "0|"},
+               {ok + "1|", bad},
+               {ok + "1|", invalid},
+               {"0|1801|||0|", bad, 0, 0, win},
+               {"0|1801|||0|", bad, 0, invalid},
+               {"0|1801|||0|", bad, 0, ERROR_INSUFFICIENT_BUFFER},
+               {"0|1722|||1|", rpc, rpc},
+               {"0|5|||1|", denied, denied},
+               {"0|0|||0|", 0, 0, 0, nt, 1},
+               {"0|0|||0|", 0, 0, 0, nt, 3},
+               {"1|0||CUPS:" + printer + "|0|", 0, 0, 0, nt, 2},
+               {"0|0|||0|", 0, 0, 0, nt, 0, ""},
+               {"0|1801|||1|", 0, 0, 0, nt, 0, "none"}};
   CCommandLine cl;
   for (const auto& c : cases) {
     strcpy(cl.m_szPrinterName, c.printer ? c.printer : printer.c_str());

@@ -24,8 +24,10 @@ TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetOnlyResourcesH
   auto call = [&](const char* printer, const char* port) { return setDefaults(printer, "prw3", port, "X", 0, 0, 0); };
   EXPECT_EQ(2, call("Office Printer", "")) << "no family key";
   const std::pair<std::string, const char*> targets[] = {{"VQLTarget\\P0", "Office Printer 2"},
-      {"VQLTarget\\P1", "office PRINTER"}, {"VQLTarget\\P2", "LPT1:"}, {"VQNTarget\\P0", "Office Printer"},
-      {"VQNTarget\\P3", "LPT1:"}};
+                                                         {"VQLTarget\\P1", "office PRINTER"},
+                                                         {"VQLTarget\\P2", "LPT1:"},
+                                                         {"VQNTarget\\P0", "Office Printer"},
+                                                         {"VQNTarget\\P3", "LPT1:"}};
   for (const auto& [key, name] : targets) testenv::SetRegString(HKEY_CURRENT_USER, kData + key, REG_TARGET_NAME, name);
   testenv::SetRegDword(HKEY_CURRENT_USER, kData + "VQLTarget\\P1", TRAY_ICON_SELECTED, 2);
   EXPECT_EQ(1, call("", "")) << "no name at all";
@@ -44,7 +46,8 @@ TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetOnlyResourcesH
   FreeLibrary(library);
   const std::pair<std::string, const char*> languages[] = {
       {driver.englishResources, "Monitoring Preferences|Print Test Page 16x16|Cleaning Utility 16x16|Online Help 0x0|"},
-      {driver.germanResources, "Monitoring-Einstellungen|Testseite drucken 16x16|Reinigungsprogramm 16x16|Online-Hilfe 0x0|"}};
+      {driver.germanResources,
+       "Monitoring-Einstellungen|Testseite drucken 16x16|Reinigungsprogramm 16x16|Online-Hilfe 0x0|"}};
   for (const auto& [path, expected] : languages) {
     HMODULE res = LoadLibraryA(path.c_str());
     seen.clear();
@@ -59,8 +62,8 @@ TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetOnlyResourcesH
       BITMAP bitmap = {};
       const HGDIOBJ loaded = LoadBitmapA(res, MAKEINTRESOURCEA(id));
       GetObjectA(loaded, sizeof(bitmap), &bitmap) && DeleteObject(loaded);
-      seen += std::string(text, LoadStringA(res, id, text, sizeof(text))) + " " + std::to_string(bitmap.bmWidth) +
-              "x" + std::to_string(bitmap.bmHeight) + "|";
+      seen += std::string(text, LoadStringA(res, id, text, sizeof(text))) + " " + std::to_string(bitmap.bmWidth) + "x" +
+              std::to_string(bitmap.bmHeight) + "|";
     }
     FreeLibrary(res);
     EXPECT_EQ("iii 900 " + std::string(expected) + " 0x0|", seen) << path;

@@ -54,7 +54,8 @@ public:
   int Wait(DWORD timeoutMs) const {
     DWORD dwCode = 0;
     return WaitForSingleObject(m_hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(m_hProcess, &dwCode)
-               ? static_cast<int>(dwCode) : -1;
+               ? static_cast<int>(dwCode)
+               : -1;
   }
   bool IsRunning() const { return m_hProcess.IsValid() && Wait(0) == -1; }
   HANDLE Handle() const { return m_hProcess; }
@@ -69,8 +70,10 @@ public:
   // with its icon and menu ready after it has taken the printer's slot.
   HWND Serving(const std::string& printer) const {
     HWND hWnd = nullptr;
-    return residentctl::WaitFor(TIMEOUT_MS, [&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; })
-               ? hWnd : nullptr;
+    return residentctl::WaitFor(TIMEOUT_MS,
+                                [&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; })
+               ? hWnd
+               : nullptr;
   }
 
 private:
@@ -85,7 +88,8 @@ inline bool WaitForProcessesToEnd(const char* pszExeName) {
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL bMore = Process32First(hSnapshot, &entry); bEnded && bMore; bMore = Process32Next(hSnapshot, &entry)) {
-    CKernelHandle hProcess(lstrcmpiA(entry.szExeFile, pszExeName) ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    CKernelHandle hProcess(
+        lstrcmpiA(entry.szExeFile, pszExeName) ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (hProcess.IsValid()) bEnded = WaitForSingleObject(hProcess, TIMEOUT_MS) == WAIT_OBJECT_0;
   }
   return bEnded;

@@ -28,14 +28,16 @@ std::string CheckTable(const void* pView, std::set<std::string> keys) {
       return "entry " + std::to_string(i) + " holds \"" + name + "\", unknown or twice";
   }
   const BYTE *pRest = p + (i + 1) * MONITOR_ENTRY_SIZE, *pEnd = p + MONITOR_ENTRY_COUNT * MONITOR_ENTRY_SIZE;
-  return i == MONITOR_ENTRY_COUNT ? "no end marker"
-         : std::count(pRest, pEnd, 0) != pEnd - pRest ? "an entry is used after the end marker" : "";
+  return i == MONITOR_ENTRY_COUNT                     ? "no end marker"
+         : std::count(pRest, pEnd, 0) != pEnd - pRest ? "an entry is used after the end marker"
+                                                      : "";
 }
 
 class ManyResidentsTest : public E2eTest {};
 
 TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot) {
-  for (int i = 1; i <= PRINTERS; ++i) ASSERT_NO_FATAL_FAILURE(AddFilePrinter("prw3 many " + std::to_string(100 + i).substr(1)));
+  for (int i = 1; i <= PRINTERS; ++i)
+    ASSERT_NO_FATAL_FAILURE(AddFilePrinter("prw3 many " + std::to_string(100 + i).substr(1)));
   const std::set<std::string> keys(m_printers.begin(), m_printers.end());
   // The driver's part serves every printer of the driver.
   testenv::InstallDemoDriver(m_printers[0], testenv::ExistingPrinter());
@@ -51,7 +53,8 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
     // table; one still waiting for its turn at the table shows late.
     int nLost = 0;
     residentctl::WaitFor(TIMEOUT_MS, [&] {
-      if (!pView.IsValid() && (hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME)), hTable.IsValid()))
+      if (!pView.IsValid() &&
+          (hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME)), hTable.IsValid()))
         pView.Reset(MapViewOfFile(hTable, FILE_MAP_READ, 0, 0, 0));
       std::set<DWORD> held;
       for (const auto& slot : residentctl::TraySlots())
@@ -61,7 +64,8 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
         int nRunning = 0, nHeld = 0;
         for (int k = i; k < i + 2; ++k)
           if (residents[k].IsRunning() && ++nRunning)
-            nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k].Window()))));
+            nHeld +=
+                static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k].Window()))));
         nLost += nRunning != 1 || nHeld != 1;
       }
       return nLost == 0;

@@ -13,14 +13,17 @@
 namespace e2e {
 namespace {
 
-const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi", kNext = "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi";
+const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi",
+                  kNext = "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi";
 
 // msiexec's exit code for a package of the build (/i or /x) with the properties, quiet;
 // -1 when it did not end.
 int Msiexec(const char* option, const std::string& properties = "", const std::string& package = kPackage) {
   CProcess msiexec;
-  return msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties + " /qn")
-             ? msiexec.Wait(60000) : -1;
+  return msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties +
+                                  " /qn")
+             ? msiexec.Wait(60000)
+             : -1;
 }
 
 // How many versions of the package Programs and Features lists.
@@ -38,7 +41,8 @@ void ExpectRegistryHolds(const std::string& regText) {
   std::string key;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 2 && line.front() == '[') key = line.substr(line.find('\\') + 1, line.find(']') - line.find('\\') - 1);
+    if (line.size() > 2 && line.front() == '[')
+      key = line.substr(line.find('\\') + 1, line.find(']') - line.find('\\') - 1);
     const size_t sep = line.find("\"=\"");
     if (line.empty() || line.front() != '"' || sep == std::string::npos) continue;
     std::string data, raw = line.substr(sep + 3, line.size() - sep - 4);
@@ -75,17 +79,20 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
     UINT cb = 0;
     ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
                 VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cb) &&
-                VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductName",
-                               reinterpret_cast<void**>(&pszProduct), &cb)) << path;
+                VerQueryValueA(
+                    data.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&pszProduct), &cb))
+        << path;
     EXPECT_EQ(PRW3_VERSION ".0 OLMAR Printwatch 3",
               std::to_string(HIWORD(pInfo->dwFileVersionMS)) + "." + std::to_string(LOWORD(pInfo->dwFileVersionMS)) +
                   "." + std::to_string(HIWORD(pInfo->dwFileVersionLS)) + "." +
-                  std::to_string(LOWORD(pInfo->dwFileVersionLS)) + " " + pszProduct) << path;
+                  std::to_string(LOWORD(pInfo->dwFileVersionLS)) + " " + pszProduct)
+        << path;
     CLibrary hModule(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(hModule.IsValid()) << path;
     HRSRC hRes = FindResourceA(hModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    const std::string manifest =
-        hRes ? std::string(static_cast<const char*>(LockResource(LoadResource(hModule, hRes))), SizeofResource(hModule, hRes)) : "";
+    const std::string manifest = hRes ? std::string(static_cast<const char*>(LockResource(LoadResource(hModule, hRes))),
+                                                    SizeofResource(hModule, hRes))
+                                      : "";
     const bool program = lstrcmpiA(path.c_str() + path.size() - 4, ".exe") == 0;
     EXPECT_EQ(program, manifest.find("level=\"asInvoker\"") != std::string::npos) << path;
     EXPECT_EQ(program, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos) << path;

@@ -54,7 +54,9 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
   std::vector<DWORD> pixels;
   const auto shows = [&](DWORD colour) { return std::count(pixels.begin(), pixels.end(), colour) > 0; };
-  EXPECT_TRUE(residentctl::WaitFor(TIMEOUT_MS, [&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
+  EXPECT_TRUE(residentctl::WaitFor(
+      TIMEOUT_MS,
+      [&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
       << "bitmap 920 " << shows(TEST_PAGE_BLUE) << ", bitmap 921 " << shows(CLEANING_CYAN);
 
   // Printer Status (the menu is open already) and the test page start the driver's
@@ -104,7 +106,8 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
   // The Restart Manager (an update, a removal) or the session's end closes it: asked, it
   // agrees, and told, it ends at once with its slot given back and its icon gone.
   DWORD_PTR nAnswer = 0;
-  EXPECT_TRUE(SendMessageTimeoutA(hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, TIMEOUT_MS, &nAnswer));
+  EXPECT_TRUE(
+      SendMessageTimeoutA(hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, TIMEOUT_MS, &nAnswer));
   EXPECT_EQ(TRUE, nAnswer);
   SendMessageTimeoutA(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, TIMEOUT_MS, &nAnswer);
   EXPECT_EQ(0, next.Wait(TIMEOUT_MS));
@@ -124,8 +127,10 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);
   m_files.push_back(DEBUG_LOG_PATH);
   testenv::RemoveFile(DEBUG_LOG_PATH);
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, std::string(REG_DRIVER_KEY_PREFIX) + driver.driverName + "\\Menu",
-                        std::to_string(AUX_FIRST_ID), missing);
+  testenv::SetRegString(HKEY_LOCAL_MACHINE,
+                        std::string(REG_DRIVER_KEY_PREFIX) + driver.driverName + "\\Menu",
+                        std::to_string(AUX_FIRST_ID),
+                        missing);
 
   CProcess resident;
   ASSERT_TRUE(resident.Start(args));
@@ -148,16 +153,20 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
 
   // The key lines, in this order, after their tick stamps. The failed auxiliary command
   // leaves no other trace than its lines.
-  const std::string expected[] = {"lpszCmdLine : " + args, "MainFrame.StartUp() : Result : 1",
+  const std::string expected[] = {"lpszCmdLine : " + args,
+                                  "MainFrame.StartUp() : Result : 1",
                                   "CMainFrame::StartExe : lpszCmdLine : " + records[0].at("cmdline"),
                                   "CMainFrame::StartExe : lpszCmdLine : " + missing + " /P \"" + printer + "\" /M \"" +
                                       driver.modelID + "\" /D \"" + driver.driverName + "\" /O \"FILE:\"",
-                                  "CMainFrame::ChkDelPrn : Printer Open Failed : " + printer, "Delete Reg HKCU\\run",
-                                  "Delete Reg HKLM\\run", "***** LOG END ******"};
+                                  "CMainFrame::ChkDelPrn : Printer Open Failed : " + printer,
+                                  "Delete Reg HKCU\\run",
+                                  "Delete Reg HKLM\\run",
+                                  "***** LOG END ******"};
   const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
   size_t pos = 0;
   for (const std::string& line : expected)
-    ASSERT_NE(std::string::npos, pos = log.find(" : " + line + "\r\n", pos)) << "not found in order: " << line << "\n" << log;
+    ASSERT_NE(std::string::npos, pos = log.find(" : " + line + "\r\n", pos)) << "not found in order: " << line << "\n"
+                                                                             << log;
 }
 
 }  // namespace

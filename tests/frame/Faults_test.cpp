@@ -72,15 +72,27 @@ protected:
 
 TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
   // Releases are not failed: nothing can be done when they fail, and no outcome is stated.
-  const std::vector<std::string> kNotFailed = {"RegCloseKey", "CloseHandle", "UnmapViewOfFile", "FreeLibrary",
-                                               "ClosePrinter", "FindClose", "fclose", "DeleteObject", "DeleteDC",
-                                               "DestroyMenu", "ReleaseMutex", "GetTickCount", "Sleep", "GetACP"};
+  const std::vector<std::string> kNotFailed = {"RegCloseKey",
+                                               "CloseHandle",
+                                               "UnmapViewOfFile",
+                                               "FreeLibrary",
+                                               "ClosePrinter",
+                                               "FindClose",
+                                               "fclose",
+                                               "DeleteObject",
+                                               "DeleteDC",
+                                               "DestroyMenu",
+                                               "ReleaseMutex",
+                                               "GetTickCount",
+                                               "Sleep",
+                                               "GetACP"};
   // Start, Printer Status from the menu, an auxiliary item; then the printer is deleted and
   // the timer ticks (a failure may have left no timer, and the harness closes it then).
-  const std::vector<std::function<void()>> life = {OpenMenuAndChoose(ID_PRINTER_STATUS), OpenMenuAndChoose(920), [this] {
-    Fail("OpenPrinterA", ERROR_INVALID_PRINTER_NAME), Fail("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
-    Post(WM_TIMER, DELPRN_TIMER_ID);
-  }};
+  const std::vector<std::function<void()>> life = {
+      OpenMenuAndChoose(ID_PRINTER_STATUS), OpenMenuAndChoose(920), [this] {
+        Fail("OpenPrinterA", ERROR_INVALID_PRINTER_NAME), Fail("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
+        Post(WM_TIMER, DELPRN_TIMER_ID);
+      }};
   unsigned nInjected = 0;
   std::vector<const char*> failing = fault::KnownImports();
   failing.push_back("new");  // the program's nothrow allocations
@@ -114,9 +126,8 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
       // One message at most, and Printer Status either started or said it could not; a
       // parameter file stays only for a status program that was started.
       const bool bStatus = Lines({"start C:"}) != "";
-      const auto nBoxes = std::count_if(Journal().begin(), Journal().end(), [](const std::string& line) {
-        return line.rfind("box", 0) == 0;
-      });
+      const auto nBoxes = std::count_if(
+          Journal().begin(), Journal().end(), [](const std::string& line) { return line.rfind("box", 0) == 0; });
       EXPECT_LE(bStatus + nBoxes, 1) << Lines({"box"});
       EXPECT_TRUE(ParamFiles().empty() || bStatus) << ParamFiles();
     }
@@ -126,27 +137,28 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
 
 TEST_F(FaultsTest, ThousandMenusIconChangesShellRestartsAndTicksLeaveNoObjectBehind) {
   EXPECT_EQ(0, Run("", {[this] {
-    const HDC hdc = CreateCompatibleDC(nullptr);
-    CBalance balance;
-    fault::CHook icons("LoadImageA");
-    const UINT nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    for (int i = 0; i < 1000; ++i) {
-      WhileMenuOpen([hdc] {
-        for (UINT nID : {920u, 921u}) {
-          DRAWITEMSTRUCT draw = {ODT_MENU, 0, nID, ODA_DRAWENTIRE, ODS_SELECTED, nullptr, hdc, {0, 0, 100, 19}, 0};
-          SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
-        }
-      });
-      SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-      if (i % 10) continue;
-      testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, i / 10 % 3);
-      for (UINT uMsg : {UINT(WM_TRAYICONCHANGE), nTaskbarCreated, UINT(WM_TIMER)})
-        SendMessageA(Window(), uMsg, uMsg == WM_TIMER ? DELPRN_TIMER_ID : 0, 0);
-    }
-    EXPECT_EQ(std::vector<int>(kGroups.size(), 0), balance.Held());
-    EXPECT_EQ(0u, icons.Calls()) << "the icons held serve every change and restart";
-    DeleteDC(hdc);
-  }}));
+                     const HDC hdc = CreateCompatibleDC(nullptr);
+                     CBalance balance;
+                     fault::CHook icons("LoadImageA");
+                     const UINT nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+                     for (int i = 0; i < 1000; ++i) {
+                       WhileMenuOpen([hdc] {
+                         for (UINT nID : {920u, 921u}) {
+                           DRAWITEMSTRUCT draw = {
+                               ODT_MENU, 0, nID, ODA_DRAWENTIRE, ODS_SELECTED, nullptr, hdc, {0, 0, 100, 19}, 0};
+                           SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+                         }
+                       });
+                       SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+                       if (i % 10) continue;
+                       testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, i / 10 % 3);
+                       for (UINT uMsg : {UINT(WM_TRAYICONCHANGE), nTaskbarCreated, UINT(WM_TIMER)})
+                         SendMessageA(Window(), uMsg, uMsg == WM_TIMER ? DELPRN_TIMER_ID : 0, 0);
+                     }
+                     EXPECT_EQ(std::vector<int>(kGroups.size(), 0), balance.Held());
+                     EXPECT_EQ(0u, icons.Calls()) << "the icons held serve every change and restart";
+                     DeleteDC(hdc);
+                   }}));
   EXPECT_EQ(1000u, static_cast<size_t>(std::count(Journal().begin(), Journal().end(), "menu 2 owner")));
 }
 

@@ -16,11 +16,14 @@ namespace {
 
 class LaunchTest : public ResidentTest {
 protected:
-  static std::function<void()> Command(UINT nID) { return [nID] { Post(WM_COMMAND, nID); }; }
+  static std::function<void()> Command(UINT nID) {
+    return [nID] { Post(WM_COMMAND, nID); };
+  }
   // The command lines started, in order.
   static std::vector<std::string> Started() {
     std::vector<std::string> started;
-    for (const std::string& line : Journal()) if (line.rfind("start ", 0) == 0) started.push_back(line.substr(6));
+    for (const std::string& line : Journal())
+      if (line.rfind("start ", 0) == 0) started.push_back(line.substr(6));
     return started;
   }
   // The parameter file a "/F" command line names, read from the temporary folder and deleted.
@@ -52,7 +55,8 @@ protected:
 
 TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   EnableDebugLog();
-  EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES), [] { Tray(WM_LBUTTONDBLCLK); }}));
+  EXPECT_EQ(0,
+            Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES), [] { Tray(WM_LBUTTONDBLCLK); }}));
   std::vector<std::string> started = Started();
   ASSERT_EQ(3u, started.size());
   // The exact file named as the application, never a shorter prefix of the unquoted path.
@@ -122,14 +126,26 @@ TEST_F(LaunchTest, LaunchesSendAndKeepThePortTheSpoolerReportsNow) {
   });
   const auto portsNow = [&](const std::string& now) { return [&, now] { ports = now; }; };
   // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
-  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000), portsNow("LPT2:"),
-                        Command(ID_PRINTER_STATUS), portsNow("LPT3:"), Command(921), portsNow(pooled), Command(925),
-                        [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, Command(920),
-                        [&] { portHeld = g_pMainFrame->m_szPortName; }}));
+  EXPECT_EQ(0,
+            Run("",
+                {Command(920),
+                 Command(931),
+                 Command(999),
+                 Command(1000),
+                 portsNow("LPT2:"),
+                 Command(ID_PRINTER_STATUS),
+                 portsNow("LPT3:"),
+                 Command(921),
+                 portsNow(pooled),
+                 Command(925),
+                 [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); },
+                 Command(920),
+                 [&] { portHeld = g_pMainFrame->m_szPortName; }}));
   std::vector<std::string> started = Started();
   ASSERT_EQ(5u, started.size());
-  EXPECT_EQ("|\"" + m_driver.auxProgram + "\" /testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"",
-            started[0]);
+  EXPECT_EQ(
+      "|\"" + m_driver.auxProgram + "\" /testpage /P \"prw3test\" /M \"PRW3DEMO\" /D \"prw3test\" /O \"CUPS:prw3test\"",
+      started[0]);
   EXPECT_NE(std::string::npos, TakeParamFile(started[1]).find("/O \"LPT2:\""));
   for (size_t i = 2; i < 5; ++i) EXPECT_NE(std::string::npos, started[i].find("/O \"LPT3:\"")) << i;
   EXPECT_EQ("LPT3:", portHeld);
@@ -160,7 +176,8 @@ TEST_F(LaunchTest, TickOrClickAfterDeletionRemovesTheEntriesAndClosesTheResident
   EXPECT_EQ("timer 2 2000\nkill 2", Lines({"timer", "kill"}));
   for (const std::string& line : {" : CMainFrame::ChkDelPrn : Printer Open Success : prw3test\r\n",
                                   " : CMainFrame::ChkDelPrn : Printer Open Failed : prw3test\r\n",
-                                  " : Delete Reg HKCU\\run\r\n", " : Delete Reg HKLM\\run\r\n"})
+                                  " : Delete Reg HKCU\\run\r\n",
+                                  " : Delete Reg HKLM\\run\r\n"})
     EXPECT_TRUE(LogHas(line)) << line;
 
   // A double click after the deletion starts no Printer Status and closes all the same.
@@ -174,9 +191,10 @@ TEST_F(LaunchTest, TickOrClickAfterDeletionRemovesTheEntriesAndClosesTheResident
   Reinstall();
   const std::string otherFile = testenv::TempDir() + "config.ini";
   testenv::WriteFile(otherFile, "x");
-  testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey,
-                        "\"C:\\PRW3\\prw3tray.exe\" /A \"" + m_driver.paramFile + "\"");
-  EXPECT_FALSE(Stays("/P \"prw3test\"", {[this] { Spooler(ERROR_INVALID_PRINTER_NAME), Tick(); }},
+  testenv::SetRegString(
+      HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "\"C:\\PRW3\\prw3tray.exe\" /A \"" + m_driver.paramFile + "\"");
+  EXPECT_FALSE(Stays("/P \"prw3test\"",
+                     {[this] { Spooler(ERROR_INVALID_PRINTER_NAME), Tick(); }},
                      "C:\\Other\\tool.exe \"" + otherFile + "\""));
   EXPECT_TRUE(testenv::FileExists(otherFile) && testenv::FileExists(m_driver.paramFile));
   EXPECT_FALSE(AnyRunEntry()) << "the values go all the same";
@@ -197,8 +215,9 @@ TEST_F(LaunchTest, TickOrClickAfterDeletionRemovesTheEntriesAndClosesTheResident
 
 TEST_F(LaunchTest, NothingChangesWithoutProofThatThePrinterIsGone) {
   // The spooler down: the timer runs on, and Printer Status starts all the same.
-  EXPECT_TRUE(Stays("", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE), Tick(), Tray(WM_LBUTTONDBLCLK); },
-                         [] { EXPECT_EQ(DELPRN_TIMER_ID, g_pMainFrame->m_nTimerID); }}));
+  EXPECT_TRUE(Stays("",
+                    {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE), Tick(), Tray(WM_LBUTTONDBLCLK); },
+                     [] { EXPECT_EQ(DELPRN_TIMER_ID, g_pMainFrame->m_nTimerID); }}));
   EXPECT_NE("", Lines({"start"}));
   // In install mode neither a tick nor a right click checks: the menu opens all the same.
   EXPECT_TRUE(Stays(m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) + " /I",
@@ -206,7 +225,8 @@ TEST_F(LaunchTest, NothingChangesWithoutProofThatThePrinterIsGone) {
   EXPECT_EQ("menu 2 owner", Lines({"menu"}));
   // Another timer's tick.
   EXPECT_TRUE(Stays("", {[] { Tick(DELPRN_TIMER_ID + 5); }}));
-  EXPECT_TRUE(HasRunEntry(HKEY_CURRENT_USER) && HasRunEntry(HKEY_LOCAL_MACHINE) && testenv::FileExists(m_driver.paramFile));
+  EXPECT_TRUE(HasRunEntry(HKEY_CURRENT_USER) && HasRunEntry(HKEY_LOCAL_MACHINE) &&
+              testenv::FileExists(m_driver.paramFile));
 }
 
 }  // namespace

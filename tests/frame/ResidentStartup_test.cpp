@@ -39,33 +39,58 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
   // "TrayIconEnable" afterwards.
   const std::tuple<const char*, std::function<void()>, const char*, bool, const char*> cases[] = {
       {"installed", [] {}, kIcon0, true, "1"},
-      {"target off", [this] { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); }, "",
-       false, "0"},
+      {"target off",
+       [this] { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); },
+       "",
+       false,
+       "0"},
       {"target without TrayIconEnable",
-       [this] { testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE); }, "", false, "0"},
+       [this] { testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE); },
+       "",
+       false,
+       "0"},
       {"resource library missing", [this] { NoResourceLibrary(); }, kNoFile, false, "0"},
       // Known by its port alone, the target switched off is the port's.
       {"port only, resource library missing", [this] { PortOnly(), NoResourceLibrary(); }, kNoFile, false, "0"},
-      {"table view fails", Failing("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2),
-       "box Insufficient memory.|OLMAR Printwatch 3|unowned", true, kMissing},
+      {"table view fails",
+       Failing("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2),
+       "box Insufficient memory.|OLMAR Printwatch 3|unowned",
+       true,
+       kMissing},
       {"table cannot be made", Failing("CreateFileMappingA", ERROR_ACCESS_DENIED), "", true, kMissing},
-      {"no model id", [this] {
+      {"no model id",
+       [this] {
          testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
          testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n");
-       }, "", true, kMissing},
+       },
+       "",
+       true,
+       kMissing},
       {"menu missing", Failing("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND), kIcon0, true, "1"},
-      {"no target, INI icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); },
-       "icon add 2 prw3test\nicon delete 2 prw3test", true, kMissing},
+      {"no target, INI icon 2",
+       [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); },
+       "icon add 2 prw3test\nicon delete 2 prw3test",
+       true,
+       kMissing},
       {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", false, kMissing},
       // Without a target and an INI file it counts as on, and then finds no resource library.
       {"no target and no INI file", [this] { NoTarget(nullptr); }, kNoFile, false, kMissing},
       // The notification area not ready at first, refusing an add, or never ready.
-      {"tray refuses twice", [this] { Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1), Fail("Shell_NotifyIconA", 0, 2); },
-       "sleep 1000\nicon add 0 prw3test\nicon delete 0 prw3test", true, "1"},
-      {"tray says no to the add", Failing("Shell_NotifyIconA", ERROR_TIMEOUT, 1),
-       "icon modify 0 prw3test\nicon delete 0 prw3test", true, "1"},
-      {"tray never takes it", Failing("Shell_NotifyIconA", ERROR_TIMEOUT),
-       "sleep 1000\nsleep 1000\nsleep 1000\nsleep 1000", true, "1"},
+      {"tray refuses twice",
+       [this] { Fail("Shell_NotifyIconA", ERROR_TIMEOUT, 1), Fail("Shell_NotifyIconA", 0, 2); },
+       "sleep 1000\nicon add 0 prw3test\nicon delete 0 prw3test",
+       true,
+       "1"},
+      {"tray says no to the add",
+       Failing("Shell_NotifyIconA", ERROR_TIMEOUT, 1),
+       "icon modify 0 prw3test\nicon delete 0 prw3test",
+       true,
+       "1"},
+      {"tray never takes it",
+       Failing("Shell_NotifyIconA", ERROR_TIMEOUT),
+       "sleep 1000\nsleep 1000\nsleep 1000\nsleep 1000",
+       true,
+       "1"},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
       {"printer library fails once", Failing("LoadLibraryA", ERROR_SHARING_VIOLATION, 1), kIcon0, true, kMissing},
@@ -96,27 +121,41 @@ TEST_F(ResidentStartupTest, RunningResidentHoldsIconTimerAndSlotThroughAShellRes
   HMODULE hResources = nullptr;
   // As the Restart Manager asks: may it close, then it closes; a session end called off
   // changes nothing.
-  EXPECT_EQ(0, Run("", {[&] {
-    EXPECT_EQ(Window(), TableHolder());
-    hResources = GetModuleHandleA(m_driver.englishResources.c_str());
-    SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_EQ(TRUE, SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
-    SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
-  }, [] { SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }}));
+  EXPECT_EQ(0,
+            Run("",
+                {[&] {
+                   EXPECT_EQ(Window(), TableHolder());
+                   hResources = GetModuleHandleA(m_driver.englishResources.c_str());
+                   SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+                   EXPECT_EQ(TRUE, SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
+                   SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+                 },
+                 [] { SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }}));
   EXPECT_EQ("icon add 0 prw3test\ntimer 2 2000\nicon add 0 prw3test\nicon delete 0 prw3test",
-            Lines({"icon", "timer", "closed"})) << "it ended by itself";
+            Lines({"icon", "timer", "closed"}))
+      << "it ended by itself";
   EXPECT_EQ(nullptr, hResources) << "the resource library is freed once the menu is built";
   EXPECT_EQ(nullptr, TableHolder()) << "the slot is given back";
   CloseHandle(hMap);
   EXPECT_FALSE(BlockExists()) << "and the block's handle closed";
   const std::string log = testenv::ReadFile(DEBUG_LOG_PATH);
   size_t pos = 0;
-  for (const std::string& line : std::initializer_list<std::string>{
-           "***** LOG START ******", "InitInstance", "lpszCmdLine : /A \"" + m_driver.paramFile + "\"",
-           "MainFrame.m_szModelID : PRW3DEMO", "MainFrame.m_szPrinterName : prw3test",
-           "MainFrame.m_szPortName : CUPS:prw3test", "MainFrame.m_szDriverName : prw3test", "MainFrame.m_bRemove : 0",
-           "MainFrame.m_bInstall : 0", "MainFrame.StartUp() : Result : 1", "WM_QUERYENDSESSION", "WM_ENDSESSION",
-           "WM_ENDSESSION", "WM_CLOSE", "WM_DESTROY", "***** LOG END ******"})
+  for (const std::string& line : std::initializer_list<std::string>{"***** LOG START ******",
+                                                                    "InitInstance",
+                                                                    "lpszCmdLine : /A \"" + m_driver.paramFile + "\"",
+                                                                    "MainFrame.m_szModelID : PRW3DEMO",
+                                                                    "MainFrame.m_szPrinterName : prw3test",
+                                                                    "MainFrame.m_szPortName : CUPS:prw3test",
+                                                                    "MainFrame.m_szDriverName : prw3test",
+                                                                    "MainFrame.m_bRemove : 0",
+                                                                    "MainFrame.m_bInstall : 0",
+                                                                    "MainFrame.StartUp() : Result : 1",
+                                                                    "WM_QUERYENDSESSION",
+                                                                    "WM_ENDSESSION",
+                                                                    "WM_ENDSESSION",
+                                                                    "WM_CLOSE",
+                                                                    "WM_DESTROY",
+                                                                    "***** LOG END ******"})
     ASSERT_NE(std::string::npos, pos = log.find(" : " + line + "\r\n", pos)) << line << " in order in\n" << log;
   EXPECT_EQ(std::string::npos, log.find(" : WM_", log.find(" : WM_DESTROY") + 1)) << "a message traced after the last";
 
@@ -139,9 +178,12 @@ TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADelet
   // spooler that is not up or refuses the open proves no deleted printer.
   EnableDebugLog();
   const std::string slashA = "/A \"" + m_driver.paramFile + "\"";
-  const std::tuple<std::string, DWORD, bool> cases[] = {
-      {slashA, 0, false}, {"/a \"" + m_driver.paramFile + "\"", 0, false}, {"/P \"gone printer\" /A", 0, true},
-      {"/P \"gone printer\"", 0, true}, {slashA, RPC_S_SERVER_UNAVAILABLE, true}, {slashA, ERROR_ACCESS_DENIED, true}};
+  const std::tuple<std::string, DWORD, bool> cases[] = {{slashA, 0, false},
+                                                        {"/a \"" + m_driver.paramFile + "\"", 0, false},
+                                                        {"/P \"gone printer\" /A", 0, true},
+                                                        {"/P \"gone printer\"", 0, true},
+                                                        {slashA, RPC_S_SERVER_UNAVAILABLE, true},
+                                                        {slashA, ERROR_ACCESS_DENIED, true}};
   for (const auto& [cmdLine, dwSpoolerError, kept] : cases) {
     testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
     testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, "gone printer", m_driver.runCommand);
@@ -171,10 +213,13 @@ TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   // A second start makes the first re-read its icon choice and ends; one in remove mode
   // closes it.
   const std::string remove = "/R /P \"prw3test\"";
-  EXPECT_EQ(0, Run("", {[&] {
-    testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
-    EXPECT_EQ(0, Run("/P \"prw3test\""));
-  }, [&] { EXPECT_EQ(0, Run(remove)); }}));
+  EXPECT_EQ(0,
+            Run("",
+                {[&] {
+                   testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
+                   EXPECT_EQ(0, Run("/P \"prw3test\""));
+                 },
+                 [&] { EXPECT_EQ(0, Run(remove)); }}));
   EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test", Lines({"icon", "closed"}))
       << "the first ended by the remover's close";
 
@@ -221,9 +266,9 @@ TEST_F(ResidentStartupTest, PrinterKnownOnlyByItsPortIsKeyedAndShownByThePort) {
   PortOnly();
   HANDLE hMap = RegisterKey("prw3 other");
   EXPECT_EQ(0, Run("/O \"LPT1:\" /D \"prw3test\"", {[&] {
-    EXPECT_EQ(Window(), TableHolder()) << "the table holds the resident under the port";
-    EXPECT_EQ(0u, MenuItems().find("\"LPT1:\" 900 default\n"));
-  }}));
+                     EXPECT_EQ(Window(), TableHolder()) << "the table holds the resident under the port";
+                     EXPECT_EQ(0u, MenuItems().find("\"LPT1:\" 900 default\n"));
+                   }}));
   EXPECT_EQ("icon add 0 LPT1:\nicon delete 0 LPT1:", Seen());
   EXPECT_EQ(nullptr, TableHolder()) << "shut-down took the port's slot back";
   EXPECT_NE("", TargetKey()) << "a port-name target";
@@ -250,13 +295,17 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
   auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
   auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
   std::string dbcs = "A", utf8 = "A", utf8Wide = "AB", utf8E0 = "A";
-  for (int i = 0; i < 40; ++i) dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC", utf8E0 += "\xE0\xA4\x85";
+  for (int i = 0; i < 40; ++i)
+    dbcs += "\x82\xA0", utf8 += "\xC3\xA9", utf8Wide += "\xE2\x82\xAC", utf8E0 += "\xE0\xA4\x85";
   // 63 characters fit; beyond, 60 bytes and "...", cut before a character that 60 bytes
   // would split (a double-byte one, or a UTF-8 one of two, three or four bytes).
   const std::tuple<UINT, std::string, std::string> cases[] = {
-      {1252, std::string(63, 'f'), std::string(63, 'f')}, {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
-      {1252, std::string(259, 'L'), std::string(60, 'L') + "..."}, {932, dbcs, dbcs.substr(0, 59) + "..."},
-      {CP_UTF8, utf8, utf8.substr(0, 59) + "..."}, {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
+      {1252, std::string(63, 'f'), std::string(63, 'f')},
+      {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
+      {1252, std::string(259, 'L'), std::string(60, 'L') + "..."},
+      {932, dbcs, dbcs.substr(0, 59) + "..."},
+      {CP_UTF8, utf8, utf8.substr(0, 59) + "..."},
+      {CP_UTF8, utf8Wide, utf8Wide.substr(0, 59) + "..."},
       {CP_UTF8, utf8E0, utf8E0.substr(0, 58) + "..."},
       {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
   for (const auto& [nPage, label, expected] : cases) {

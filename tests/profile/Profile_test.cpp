@@ -50,14 +50,19 @@ BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
 TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
   char sz[MAX_PATH] = "-";
-  EXPECT_FALSE(GetProfileDriverName(nullptr, sz) || GetInstallDir(sz, "Drv1", nullptr) || strcmp(sz, "-")) << "no model";
+  EXPECT_FALSE(GetProfileDriverName(nullptr, sz) || GetInstallDir(sz, "Drv1", nullptr) || strcmp(sz, "-"))
+      << "no model";
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
   // 258 characters count as absent, 259 may be cut; "OLMAR " and the model id must fit 259.
   const std::string d257(257, 'd'), m253(253, 'm'), m254(254, 'm');
-  const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"", "X1", "OLMAR X1"}, {d257, "X1", d257}, {d257 + "d", "X1", "OLMAR X1"}, {d257 + "dd", "X1", "<0:->"},
-      {"", m253, "OLMAR " + m253}, {"", m254, "<0:->"}, {"", "", "<0:->"}};
+  const std::tuple<std::string, std::string, std::string> cases[] = {{"", "X1", "OLMAR X1"},
+                                                                     {d257, "X1", d257},
+                                                                     {d257 + "d", "X1", "OLMAR X1"},
+                                                                     {d257 + "dd", "X1", "<0:->"},
+                                                                     {"", m253, "OLMAR " + m253},
+                                                                     {"", m254, "<0:->"},
+                                                                     {"", "", "<0:->"}};
   for (const auto& [drvname, id, expected] : cases) {
     Ini("[Install]\r\nDRVNAME=" + drvname + "\r\n", id);
     EXPECT_EQ(expected, Look(DriverName, "", id)) << drvname.size() << " " << id.size();
@@ -110,7 +115,10 @@ TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
 
 TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   // A bare INI file name means the Windows folder.
-  const std::string windows = [] { char sz[MAX_PATH] = ""; return std::string(sz, GetWindowsDirectoryA(sz, MAX_PATH)); }();
+  const std::string windows = [] {
+    char sz[MAX_PATH] = "";
+    return std::string(sz, GetWindowsDirectoryA(sz, MAX_PATH));
+  }();
   testenv::WriteFile(windows + "\\prw3test_bare.ini", "[X1]\r\nPrnDll=P.DLL\r\n");
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "prw3test_bare.ini");
   EXPECT_EQ(windows + "\\P.DLL", Look(GetPrnDllPath, "Drv1"));
@@ -123,8 +131,9 @@ TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   Write("R.DLL");
   EXPECT_EQ(kDir + "R.DLL", Look(GetResDllPath, "Drv1"));
   const std::string tooLong(MAX_PATH, 'd');  // a driver name passed that cannot be held
-  EXPECT_EQ("<0:-><0:-><0:-><0:->", Look(GetPrnDllPath, "Drv1", "X9") + Look(GetResDllPath, "Drv1", "X9") +
-                                         Look(GetPrnDllPath, tooLong) + Look(GetResDllPath, tooLong));
+  EXPECT_EQ("<0:-><0:-><0:-><0:->",
+            Look(GetPrnDllPath, "Drv1", "X9") + Look(GetResDllPath, "Drv1", "X9") + Look(GetPrnDllPath, tooLong) +
+                Look(GetResDllPath, tooLong));
   Store("InstallPath", kDir + "gone");
   EXPECT_EQ(".P.DLL", Look(GetPrnDllPath, "Drv1"));
   Store("InstallPath", kDir);
@@ -185,21 +194,36 @@ std::string Lang(const std::string& text) {
 
 TEST_F(Profile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExists) {
   CreateDirectoryA((kDir + "dir.DLL").c_str(), nullptr);
-  const std::string many = "DeCH=7,2|DeDE=0x07, 1|DeAT=0 7,3,ignored|EnGB=9,2|EnUS=9,1|EsES=0A,1|EsMX=0a,2|EsAR=0 a,B|"
-                           "JaJP=0x11,1|JaXX=10011,2|FrFR=0C,F|TrTR=1F,1|KkKZ=3f,1";
+  const std::string many =
+      "DeCH=7,2|DeDE=0x07, 1|DeAT=0 7,3,ignored|EnGB=9,2|EnUS=9,1|EsES=0A,1|EsMX=0a,2|EsAR=0 a,B|"
+      "JaJP=0x11,1|JaXX=10011,2|FrFR=0C,F|TrTR=1F,1|KkKZ=3f,1";
   const std::string demo = "ENGLISH=9,1|GERMAN=7,1", longName(260, 'n');
   const std::tuple<std::string, LANGID, const char*> cases[] = {
-      {many, 0x0407, "DeDE"}, {many, 0x0C07, "DeAT"}, {many, 0x1007, "DeCH"}, {many, 0x0809, "EnGB"},
-      {many, 0x0410, "EnGB"}, {many, 0x040A, "EsES"}, {many, 0x080A, "EsMX"}, {many, 0x2C0A, "EsAR"},
-      {many, 0x0411, "JaJP"}, {many, 0x0811, "JaXX"}, {many, 0x3C0C, "FrFR"}, {many, 0x041F, "TrTR"},
-      {many, 0x043F, "KkKZ"}, {demo, 0x0807, "GERMAN"}, {demo, 0x0410, "ENGLISH"}, {"Fr=C,1|Ja=11,1", 0x0410, "Fr"},
+      {many, 0x0407, "DeDE"},
+      {many, 0x0C07, "DeAT"},
+      {many, 0x1007, "DeCH"},
+      {many, 0x0809, "EnGB"},
+      {many, 0x0410, "EnGB"},
+      {many, 0x040A, "EsES"},
+      {many, 0x080A, "EsMX"},
+      {many, 0x2C0A, "EsAR"},
+      {many, 0x0411, "JaJP"},
+      {many, 0x0811, "JaXX"},
+      {many, 0x3C0C, "FrFR"},
+      {many, 0x041F, "TrTR"},
+      {many, 0x043F, "KkKZ"},
+      {demo, 0x0807, "GERMAN"},
+      {demo, 0x0410, "ENGLISH"},
+      {"Fr=C,1|Ja=11,1", 0x0410, "Fr"},
       // Missing libraries (FFFF is no language); a folder or a wildcard's match counts.
       {"De=7,1>no.DLL|En=9,1|Other=FFFF", 0x0407, "En"},
       {"De=7,1>no.DLL|En=9,1>no.DLL|W=FFFF>no*.DLL|Dir=FFFF>dir.DLL|Other=FFFF", 0x0407, "Dir"},
       {"De=7,1>no.DLL|W=FFFF>d*.DLL|Other=FFFF", 0x0407, "W"},
       {"De=7,1>no.DLL|Line Without Numbers|Other=FFFF", 0x0407, "Line Without Numbers"},
       // Nothing selectable; a section name over 259 characters ends the selection.
-      {"", 0x0409, "<-1>"}, {"A=9,1>", 0x0409, "<-1>"}, {"A=9,1>no.DLL", 0x0409, "<-1>"},
+      {"", 0x0409, "<-1>"},
+      {"A=9,1>", 0x0409, "<-1>"},
+      {"A=9,1>no.DLL", 0x0409, "<-1>"},
       {longName + "=9,1|A=9,1", 0x0409, "<-1>"}};
   for (const auto& [text, user, expected] : cases) EXPECT_EQ(expected, Read(Lang(text), user)) << text;
   // Listings are read whole at every buffer boundary: filler lines of 10 bytes with their
@@ -213,8 +237,9 @@ TEST_F(Profile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExis
   }
   // A value that fills the caller's field may be cut; a missing one is no value.
   const std::string ini = Lang("Six456=9,1");
-  EXPECT_EQ("Six456|<-1>|<-1>|<-1>", Read(ini, 0x0409, 8) + "|" + Read(ini, 0x0409, 7) + "|" + Read(ini, 0x0409, 1) +
-                                          "|" + Read(ini, 0x0409, MAX_PATH, "Missing"));
+  EXPECT_EQ("Six456|<-1>|<-1>|<-1>",
+            Read(ini, 0x0409, 8) + "|" + Read(ini, 0x0409, 7) + "|" + Read(ini, 0x0409, 1) + "|" +
+                Read(ini, 0x0409, MAX_PATH, "Missing"));
   for (unsigned nth : {1u, 2u, 3u})  // the listing, its lines, the value
     EXPECT_EQ("<-1>", (fault::CFailNew(nth), Read(ini, 0x0409))) << nth;
   EXPECT_EQ("<-1>", (fault::CHook("FindFirstFileA", ERROR_ACCESS_DENIED, fault::kEveryCall), Read(ini, 0x0409)));

@@ -27,9 +27,12 @@ std::string Input(std::mt19937& rng, const std::vector<std::string>& starts, con
   std::string s = starts[rng() % starts.size()];
   for (int k = rng() % 6; k >= 0; --k) {
     const size_t at = rng() % (s.size() + 1), n = rng() % 300, nWhat = rng() % 6;
-    if (nWhat == 0) s.erase(at, n % 16);
-    else if (nWhat == 1) s.insert(at, n, at && rng() % 2 ? s[at - 1] : "x\"/,9 \n"[rng() % 7]);
-    else s.insert(at, nWhat == 2 ? std::string(1, static_cast<char>(rng())) : tokens[rng() % tokens.size()]);
+    if (nWhat == 0)
+      s.erase(at, n % 16);
+    else if (nWhat == 1)
+      s.insert(at, n, at && rng() % 2 ? s[at - 1] : "x\"/,9 \n"[rng() % 7]);
+    else
+      s.insert(at, nWhat == 2 ? std::string(1, static_cast<char>(rng())) : tokens[rng() % tokens.size()]);
   }
   return s;
 }
@@ -52,14 +55,29 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
   // Before the counting starts: GoogleTest's first trace on a thread opens and closes a
   // handle, and reading the package's parameters closes a file.
   SCOPED_TRACE("replay one seed with PRW3_FUZZ_SEED=<seed> in the environment");
-  HMODULE hResDll = LoadLibraryA((std::string(getenv("PRW3_BIN_DIR")) + "\\driver\\package\\" +
-                                  testenv::DemoPackageParam("RES_DLL_ENGLISH")).c_str());
+  HMODULE hResDll = LoadLibraryA(
+      (std::string(getenv("PRW3_BIN_DIR")) + "\\driver\\package\\" + testenv::DemoPackageParam("RES_DLL_ENGLISH"))
+          .c_str());
   // Keys, views, handles, files, printers and bitmaps: what the first eleven acquire, the
   // other seven must give back.
   std::deque<fault::CHook> hooks;
-  for (const char* psz : {"RegOpenKeyExA", "RegCreateKeyExA", "MapViewOfFile", "CreateFileMappingA", "OpenFileMappingA",
-                          "CreateMutexA", "_fsopen", "OpenPrinterA", "OpenPrinterW", "FindFirstFileA", "LoadBitmapA",
-                          "RegCloseKey", "UnmapViewOfFile", "CloseHandle", "fclose", "ClosePrinter", "FindClose",
+  for (const char* psz : {"RegOpenKeyExA",
+                          "RegCreateKeyExA",
+                          "MapViewOfFile",
+                          "CreateFileMappingA",
+                          "OpenFileMappingA",
+                          "CreateMutexA",
+                          "_fsopen",
+                          "OpenPrinterA",
+                          "OpenPrinterW",
+                          "FindFirstFileA",
+                          "LoadBitmapA",
+                          "RegCloseKey",
+                          "UnmapViewOfFile",
+                          "CloseHandle",
+                          "fclose",
+                          "ClosePrinter",
+                          "FindClose",
                           "DeleteObject"})
     hooks.emplace_back(psz);
   auto forSeeds = [&](const char* pszPart, int nSeeds, const std::function<void(std::mt19937&)>& run) {
@@ -76,23 +94,38 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
     }
   };
   auto checkParsed = [](const CCommandLine& cl) {
-    for (const char* psz : {cl.m_szTempDir, cl.m_szPrinterName, cl.m_szDriverName, cl.m_szPortName, cl.m_szModelID,
-                            cl.m_szParamFileF, cl.m_szParamFileA, cl.m_szSwitchJ, cl.m_szSwitchBH, cl.m_szSwitchBU,
-                            cl.m_szSwitchBD, cl.m_szSwitchBI, cl.m_szSwitchBN, cl.m_szSwitchVQM})
+    for (const char* psz : {cl.m_szTempDir,
+                            cl.m_szPrinterName,
+                            cl.m_szDriverName,
+                            cl.m_szPortName,
+                            cl.m_szModelID,
+                            cl.m_szParamFileF,
+                            cl.m_szParamFileA,
+                            cl.m_szSwitchJ,
+                            cl.m_szSwitchBH,
+                            cl.m_szSwitchBU,
+                            cl.m_szSwitchBD,
+                            cl.m_szSwitchBI,
+                            cl.m_szSwitchBN,
+                            cl.m_szSwitchVQM})
       EXPECT_LT(strnlen(psz, MAX_PATH), MAX_PATH);
-    EXPECT_TRUE(!cl.m_bSwitchBE || (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] &&
-                                    cl.m_szSwitchBI[0])) << "/BE without a companion";
+    EXPECT_TRUE(!cl.m_bSwitchBE ||
+                (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]))
+        << "/BE without a companion";
   };
 
   testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
   {
     fault::CHook noDelete("DeleteFileA", ERROR_ACCESS_DENIED, fault::kEveryCall);  // /F deletes where it finds
     forSeeds("command line", 2500, [&](std::mt19937& rng) {
-      const std::string text = Input(rng, {"/P \"Office Printer\" /O \"LPT1:\" /M \"M1\" /D \"Drv\"",
-          "/P9 \"Printer 1\" /O5 \"LPT1:\" /M6 \"Model1\" /P3 \"Printer 1\" /P12 \"ab",
-          "/P \"a/b\" /O\"LP\" /M \"M\"1\" \"/D", "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
-          "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
-          {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
+      const std::string text =
+          Input(rng,
+                {"/P \"Office Printer\" /O \"LPT1:\" /M \"M1\" /D \"Drv\"",
+                 "/P9 \"Printer 1\" /O5 \"LPT1:\" /M6 \"Model1\" /P3 \"Printer 1\" /P12 \"ab",
+                 "/P \"a/b\" /O\"LP\" /M \"M\"1\" \"/D",
+                 "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
+                 "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
+                {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
       SCOPED_TRACE(g_current += ": " + testing::PrintToString(text));
       CTokenizer tokenizer(text);
       int nResult = 0;
@@ -107,11 +140,13 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
   }
   const std::string dir = testenv::TempDir(), path = dir + "O_PFUZZ.TMP", ini = dir + "fuzz.ini";
   forSeeds("parameter file", 600, [&](std::mt19937& rng) {
-    const std::string file = Input(rng, {"/P \"Office Printer\"\r\n/O \"LPT1:\"\r\n/M \"M1\"\r\n/D \"Drv\"\r\n/I\r\n",
-        "/A \"other.tmp\"\n/P \"quoted \"inner\" value\"\n/BH\n/F \"x\"\n/P1 \"no line end\"",
-        "no switch\n\n/\n\"\n/D \"unterminated\x1a/M \"after eof\"",
-        "/J \"" + std::string(1400, 'x') + "\"\n/P \"a\"\n"},
-        {"/P \"", "/D", "/A \"", "/F \"", "/BH", "/VQM", "\"", "\r\n", "\n", "\r", "\x1a", std::string(1, '\0')});
+    const std::string file =
+        Input(rng,
+              {"/P \"Office Printer\"\r\n/O \"LPT1:\"\r\n/M \"M1\"\r\n/D \"Drv\"\r\n/I\r\n",
+               "/A \"other.tmp\"\n/P \"quoted \"inner\" value\"\n/BH\n/F \"x\"\n/P1 \"no line end\"",
+               "no switch\n\n/\n\"\n/D \"unterminated\x1a/M \"after eof\"",
+               "/J \"" + std::string(1400, 'x') + "\"\n/P \"a\"\n"},
+              {"/P \"", "/D", "/A \"", "/F \"", "/BH", "/VQM", "\"", "\r\n", "\n", "\r", "\x1a", std::string(1, '\0')});
     const bool bKeep = rng() % 2, bBare = rng() % 2;
     SCOPED_TRACE(g_current += std::string(bKeep ? " /A " : " /F ") + (bBare ? "by its bare name: " : "by its path: ") +
                               testing::PrintToString(file));
@@ -136,10 +171,10 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
   forSeeds("table", 24, [&](std::mt19937& rng) {
     HANDLE ahMap[2];
     for (int b = 0; b < 2; ++b) {
-      ahMap[b] = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 500 * kEntry[b],
-                                    b ? MONITOR_MAP_NAME2 : MONITOR_MAP_NAME);
-      BYTE* p = static_cast<BYTE*>(memset(MapViewOfFile(ahMap[b], FILE_MAP_ALL_ACCESS, 0, 0, 0), rng() % 2 ? 0 : rng(),
-                                          500 * kEntry[b]));
+      ahMap[b] = CreateFileMappingA(
+          INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 500 * kEntry[b], b ? MONITOR_MAP_NAME2 : MONITOR_MAP_NAME);
+      BYTE* p = static_cast<BYTE*>(
+          memset(MapViewOfFile(ahMap[b], FILE_MAP_ALL_ACCESS, 0, 0, 0), rng() % 2 ? 0 : rng(), 500 * kEntry[b]));
       for (int k = rng() % 12; k > 0; --k) {
         BYTE* pEntry = p + (rng() % 8 ? rng() % 16 : 499) * kEntry[b];
         const std::string s = key(rng) + std::string(rng() % 2, '\0');
@@ -162,7 +197,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
       if (nCall == 2) UnregisterMonitorWindow(ahMap[k.size() > 260], key1.c_str(), key2.c_str(), nKind, key1.empty());
       if (hMap) CloseHandle(hMap);
       EXPECT_TRUE(nCall != 0 || (n >= -1 && n <= 2 && (n >= 0) == (hMap != nullptr) && (n == -1) == (k.size() > 520) &&
-                                 (!hOther || (n == 1 && IsWindow(hOther))))) << n;
+                                 (!hOther || (n == 1 && IsWindow(hOther)))))
+          << n;
       EXPECT_TRUE(nCall != 1 || (n >= -2 && n <= 1)) << n;
       EXPECT_LE(cbLargest, 500u * kEntry[k.size() > 260]) << "a view beyond the block, key of " << k.size();
     }
@@ -173,10 +209,13 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
   LANGID nLangID = 0;
   auto language = FAULT_REPLACE(GetUserDefaultLangID, [&](auto) { return nLangID; });
   forSeeds("language", 500, [&](std::mt19937& rng) {
-    const std::string text = Input(rng, {"[Language]\r\nEnglish=9,1\r\nGerman=07,01\r\nJapanese=0x11,1,extra\r\n"
-        "Plain\r\n[English]\r\nResDll=en.dll\r\n[German]\r\nResDll=de.dll\r\nOther=" + std::string(300, 'v') + "\r\n",
-        "[Language]\nA=0 a,x1\nB==,,\n=9\nC=-9,+1\n[B]\nResDll=de.dll\nOther=v\n"},
-        {"[Language]", "[", "]", "=", ",", ";", "0x", "409", "9,1", "ResDll=", "Other=", "en.dll", "\r\n", "\n"});
+    const std::string text =
+        Input(rng,
+              {"[Language]\r\nEnglish=9,1\r\nGerman=07,01\r\nJapanese=0x11,1,extra\r\n"
+               "Plain\r\n[English]\r\nResDll=en.dll\r\n[German]\r\nResDll=de.dll\r\nOther=" +
+                   std::string(300, 'v') + "\r\n",
+               "[Language]\nA=0 a,x1\nB==,,\n=9\nC=-9,+1\n[B]\nResDll=de.dll\nOther=v\n"},
+              {"[Language]", "[", "]", "=", ",", ";", "0x", "409", "9,1", "ResDll=", "Other=", "en.dll", "\r\n", "\n"});
     nLangID = static_cast<LANGID>(rng() % 2 ? 0x409 + (rng() % 3) * 2 : rng());
     const DWORD cch = rng() % 2 ? MAX_PATH : rng() % 300;
     SCOPED_TRACE(g_current += ", language " + std::to_string(nLangID) + ", buffer " + std::to_string(cch) + ": " +
@@ -187,7 +226,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
     const int nResult = GetLanguageProfileString(rng() % 2 ? "ResDll" : "Other", buffer, &cch, ini.c_str());
     const size_t cchValue = strnlen(buffer, cch);
     EXPECT_TRUE(nResult == 0 ? cchValue > 0 && cchValue + 1 < cch
-                             : nResult == -1 && std::count(buffer.Get(), buffer + cch, 'Z') == cch) << nResult;
+                             : nResult == -1 && std::count(buffer.Get(), buffer + cch, 'Z') == cch)
+        << nResult;
   });
   for (const std::string& file : {path, ini, dir + "en.dll", dir + "de.dll"}) testenv::RemoveFile(file);
 
@@ -195,14 +235,19 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
   forSeeds("menu", 300, [&](std::mt19937& rng) {
     testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
     auto set = [&](const std::string& key, const std::string& name, const std::string& data) {
-      testenv::SetRegValue(HKEY_LOCAL_MACHINE, key, name, rng() % 8 ? REG_SZ : REG_BINARY, data.c_str(),
+      testenv::SetRegValue(HKEY_LOCAL_MACHINE,
+                           key,
+                           name,
+                           rng() % 8 ? REG_SZ : REG_BINARY,
+                           data.c_str(),
                            static_cast<DWORD>(data.size() + rng() % 2));
     };
     for (int k = rng() % 10; k > 0; --k)  // mostly the items the library has texts for
-      set(driver + "\\Menu", std::to_string(rng() % 2 ? "\0\1\5"[rng() % 3] + 920 : 918 + rng() % 84),
+      set(driver + "\\Menu",
+          std::to_string(rng() % 2 ? "\0\1\5"[rng() % 3] + 920 : 918 + rng() % 84),
           Input(rng, {"C:\\drv\\AUX.EXE MENU", "run"}, {"MENU", "AUX.EXE", "\\"}));
-    if (rng() % 2) set(driver + "\\Menu", "Separators",
-                       Input(rng, {"1,2", "0,1,1,3"}, {",", "1", "-", " ", "99999999999"}));
+    if (rng() % 2)
+      set(driver + "\\Menu", "Separators", Input(rng, {"1,2", "0,1,1,3"}, {",", "1", "-", " ", "99999999999"}));
     if (rng() % 2) set(driver, "DepExe", Input(rng, {"C:\\drv\\AUX.EXE"}, {"\\", "AUX"}));
     if (rng() % 2) set("Software\\OLMAR\\Fuzz Drv IO_URL", "", "");
     CMainFrame frame;
@@ -217,7 +262,8 @@ TEST(Fuzz, EveryParserKeepsItsInvariantsOnAnyInput) {
           << mii.fType << " " << mii.wID;
       const CMenuItem& item = frame.m_pMenuItems[(nLastID = mii.wID) - 920];
       EXPECT_TRUE(item.m_nID == nLastID && item.m_szText[0] && strnlen(item.m_szText, MAX_PATH) < MAX_PATH &&
-                  mii.dwItemData == reinterpret_cast<ULONG_PTR>(item.m_szText)) << mii.wID;
+                  mii.dwItemData == reinterpret_cast<ULONG_PTR>(item.m_szText))
+          << mii.wID;
     }
     DestroyMenu(hPopup);
   });

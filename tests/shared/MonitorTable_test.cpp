@@ -28,7 +28,8 @@ class MonitorTableTest : public testing::Test {
 protected:
   void SetUp() override { DestroyWindow(m_hDead); }
   void TearDown() override {
-    for (int b : {0, 1}) if (m_hPeer[b]) UnmapViewOfFile(Entry(0, b)), CloseHandle(m_hPeer[b]);
+    for (int b : {0, 1})
+      if (m_hPeer[b]) UnmapViewOfFile(Entry(0, b)), CloseHandle(m_hPeer[b]);
     DestroyWindow(m_hLive);
     EXPECT_EQ(m_create.Successes() + m_open.Successes() + m_mutex.Successes(), m_close.Calls()) << "handles left";
     EXPECT_EQ(m_map.Successes(), m_unmap.Calls()) << "views left";
@@ -49,7 +50,10 @@ protected:
     for (int i = 0; i < n; ++i) {
       const char* psz = reinterpret_cast<char*>(Entry(i, b));
       const DWORD* pSlots = Slots(i, b);
-      s += std::string(i ? ";" : "") + (!psz[0] ? '~' : psz[0] == '\xFF' ? '-' : psz[0]) +
+      s += std::string(i ? ";" : "") +
+           (!psz[0]            ? '~'
+            : psz[0] == '\xFF' ? '-'
+                               : psz[0]) +
            std::string(psz + 1, strnlen(psz + 1, kNameSize[b]));
       if (pSlots[0] | pSlots[1] | pSlots[2]) s += "|" + Hex(pSlots[0]) + "|" + Hex(pSlots[1]) + "|" + Hex(pSlots[2]);
     }
@@ -78,8 +82,10 @@ protected:
     if (op == 'U') return UnregisterMonitorWindow(hPeer, psz1, psz2, nKind, bPort), 0;
     const int nResult = RegisterMonitorWindow(psz1, psz2, nKind, dwValue, &m_hOther, &hMap);
     EXPECT_EQ(nResult >= 0, hMap != nullptr) << "a mapping handle with results 0 to 2 only: " << nResult;
-    if (!hPeer) hPeer = hMap;
-    else if (hMap) CloseHandle(hMap);
+    if (!hPeer)
+      hPeer = hMap;
+    else if (hMap)
+      CloseHandle(hMap);
     return nResult;
   }
 
@@ -111,8 +117,16 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
   const std::string last = std::string(261, 'A') + "|41414141|41414141|41414141";
   // The entries before, one operation on a key, the entries after ("": as before), the value
   // given, the result and whether the live window comes back.
-  const struct { std::string before; char op; std::string key; int nKind; std::string after; DWORD dwValue = P;
-                 int nResult = 0; bool bLive = false; } kCases[] = {
+  const struct {
+    std::string before;
+    char op;
+    std::string key;
+    int nKind;
+    std::string after;
+    DWORD dwValue = P;
+    int nResult = 0;
+    bool bLive = false;
+  } kCases[] = {
       {"Office|0|0|" + w + ";-", 'R', "OFFICE", 3, "", P, 1, true},
       {"Office|0|0|" + w + ";-", 'R', "Office", 1, "Office|" + w + "|0|" + w + ";-", W},
       {"Office|" + w + "|0|0;-", 'R', "office", 2, "", P, 1, true},
@@ -123,14 +137,19 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
       {"~ffice|77|0|0;Lab;-", 'R', "Shop", 3, "Shop|0|0|FFFFFFFF;Lab;-"},
       {"Lab;-|0|0|77", 'R', "@IP_1", 0, "Lab;IP_1|0|FFFFFFFF|0;-"},
       {"Office|0|0|FFFFFFFF;-", 'S', "Office", 3, "Office|0|0|" + w + ";-", W},
-      {"Office;-", 'S', "Lab", 3, "", W, -2}, {"Office;-", 'S', "OFFICE", 9, "", W},
+      {"Office;-", 'S', "Lab", 3, "", W, -2},
+      {"Office;-", 'S', "OFFICE", 9, "", W},
       {"IP_1;-", 'S', "@IP_1", 0, "IP_1|0|" + w + "|0;-", W},
       // Removal clears the kind's slot, and frees the entry by its first byte once no other
       // slot is held.
-      {"Office|0|0|3;-", 'U', "Office", 7, ""}, {"Office|1|2|0;-", 'U', "OFFICE", 0, "Office|1|0|0;-"},
-      {"Office|0|2|0;-", 'U', "OFFICE", 0, "~ffice;-"}, {"Office|1|0|3;-", 'U', "OFFICE", 1, "Office|0|0|3;-"},
-      {"Office|1|0|0;-", 'U', "OFFICE", 2, "~ffice;-"}, {"Office|0|2|3;-", 'U', "OFFICE", 3, "Office|0|2|0;-"},
-      {"Office|0|0|3;-", 'U', "OFFICE", 3, "~ffice;-"}, {"Lab;IP_1|0|2|0;-", 'U', "@IP_1", 0, "Lab;~P_1;-"},
+      {"Office|0|0|3;-", 'U', "Office", 7, ""},
+      {"Office|1|2|0;-", 'U', "OFFICE", 0, "Office|1|0|0;-"},
+      {"Office|0|2|0;-", 'U', "OFFICE", 0, "~ffice;-"},
+      {"Office|1|0|3;-", 'U', "OFFICE", 1, "Office|0|0|3;-"},
+      {"Office|1|0|0;-", 'U', "OFFICE", 2, "~ffice;-"},
+      {"Office|0|2|3;-", 'U', "OFFICE", 3, "Office|0|2|0;-"},
+      {"Office|0|0|3;-", 'U', "OFFICE", 3, "~ffice;-"},
+      {"Lab;IP_1|0|2|0;-", 'U', "@IP_1", 0, "Lab;~P_1;-"},
       // Keys of up to 260 characters in the first block, a full-width name ended by
       // wReserved's first byte; keys of up to 520 in the second; longer ones in neither.
       {"-", 'R', p260, 3, p260 + "|0|0|FFFFFFFF;-"},
@@ -140,8 +159,11 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
       {r520 + "|0|2|0;-", 'U', "@" + r520, 0, "~" + r520.substr(1) + ";-"},
       {"Office;-", 'R', std::string(521, 's'), 3, "", P, -1},
       // A full table is scanned to its last entry, and not beyond; its free entries are reused.
-      {full + last, 'R', "Office", 3, ""}, {full + last, 'R', a260, 3, ""}, {full + last, 'S', "Office", 3, "", W, 1},
-      {full + last, 'U', "Office", 3, ""}, {full + a260, 'S', a260, 3, full + a260 + "|0|0|" + w, W},
+      {full + last, 'R', "Office", 3, ""},
+      {full + last, 'R', a260, 3, ""},
+      {full + last, 'S', "Office", 3, "", W, 1},
+      {full + last, 'U', "Office", 3, ""},
+      {full + a260, 'S', a260, 3, full + a260 + "|0|0|" + w, W},
       {"~" + full.substr(1) + last, 'R', "Shop", 3, "Shop|0|0|FFFFFFFF;" + full.substr(full.find(';') + 1) + last},
       {full + "-|1|2|3", 'R', "Lab", 3, full + "Lab|0|0|FFFFFFFF"},
   };
@@ -159,8 +181,10 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
         const std::string what = "row " + std::to_string(&c - kCases) + ", " + pszImport + " " + std::to_string(n);
         if (fail.Calls() < n) {
           EXPECT_EQ(std::make_pair(c.nResult, c.bLive ? m_hLive : nullptr), std::make_pair(nResult, m_hOther)) << what;
-          if (c.after.empty()) EXPECT_TRUE(before == Bytes(b)) << what;
-          else EXPECT_EQ(c.after, Dump(std::count(c.after.begin(), c.after.end(), ';') + 1, b)) << what;
+          if (c.after.empty())
+            EXPECT_TRUE(before == Bytes(b)) << what;
+          else
+            EXPECT_EQ(c.after, Dump(std::count(c.after.begin(), c.after.end(), ';') + 1, b)) << what;
           EXPECT_LE(m_cbLargest, MONITOR_ENTRY_COUNT * static_cast<SIZE_T>(kEntrySize[b])) << what;
           break;
         }

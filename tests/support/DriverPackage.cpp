@@ -68,15 +68,19 @@ std::string DemoPackageParam(const std::string& name) {
   std::istringstream in(ReadDemoPackageFile("package.env"));
   const std::string prefix = "PRW3_DEMO_" + name + "='";
   for (std::string line; std::getline(in, line);)
-    if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size(), line.find_last_of('\'') - prefix.size());
+    if (line.compare(0, prefix.size(), prefix) == 0)
+      return line.substr(prefix.size(), line.find_last_of('\'') - prefix.size());
   ADD_FAILURE() << "package.env has no " << name;
   return "";
 }
 
 std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names) {
   const std::pair<const char*, std::string> values[] = {
-      {"DRIVER_NAME", names.driverName},     {"PRINTER_NAME", names.printerName}, {"PORT_NAME", names.portName},
-      {"RESIDENT_PATH", names.residentPath}, {"PARAM_FILE", names.paramFile},
+      {"DRIVER_NAME", names.driverName},
+      {"PRINTER_NAME", names.printerName},
+      {"PORT_NAME", names.portName},
+      {"RESIDENT_PATH", names.residentPath},
+      {"PARAM_FILE", names.paramFile},
       {"PRINTER_KEY", names.printerName.empty() ? names.portName : names.printerName}};
   std::string bound = text;
   for (auto [name, value] : values) {
@@ -96,13 +100,17 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   d.printerKey = printerName.empty() ? portName : printerName;
   d.modelID = DemoPackageParam("MODEL_ID");
   d.installDir = DemoPackageParam("INSTALL_DIR");
-  const std::pair<std::string*, const char*> files[] = {
-      {&d.iniFile, "INI_FILE"},          {&d.printerLibrary, "PRN_DLL"},   {&d.englishResources, "RES_DLL_ENGLISH"},
-      {&d.germanResources, "RES_DLL_GERMAN"}, {&d.statusProgram, "STATUS_EXE"}, {&d.auxProgram, "AUX_EXE"}};
+  const std::pair<std::string*, const char*> files[] = {{&d.iniFile, "INI_FILE"},
+                                                        {&d.printerLibrary, "PRN_DLL"},
+                                                        {&d.englishResources, "RES_DLL_ENGLISH"},
+                                                        {&d.germanResources, "RES_DLL_GERMAN"},
+                                                        {&d.statusProgram, "STATUS_EXE"},
+                                                        {&d.auxProgram, "AUX_EXE"}};
   for (const auto& file : files) *file.first = d.installDir + "\\" + DemoPackageParam(file.second);
 
   for (size_t pos = d.installDir.find('\\', 3);; pos = d.installDir.find('\\', pos + 1)) {
-    if (CreateDirectoryA(d.installDir.substr(0, pos).c_str(), nullptr)) inst.folders.push_back(d.installDir.substr(0, pos));
+    if (CreateDirectoryA(d.installDir.substr(0, pos).c_str(), nullptr))
+      inst.folders.push_back(d.installDir.substr(0, pos));
     if (pos == std::string::npos) break;
   }
   // A program still running from an earlier test keeps its file: that copy serves.
@@ -117,7 +125,10 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   EXPECT_TRUE(GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) << d.installDir;
   EXPECT_TRUE(GetShortPathNameA(d.installDir.c_str(), szShort, MAX_PATH)) << d.installDir;
   d.paramFile = szParamFile;
-  inst.names = {driverName, printerName, portName, std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE"),
+  inst.names = {driverName,
+                printerName,
+                portName,
+                std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE"),
                 d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
   WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
@@ -128,12 +139,19 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
 
 void UninstallDemoDriver() {
   for (auto inst = g_installations.rbegin(); inst != g_installations.rend(); ++inst) {
-    EXPECT_EQ(0u, ImportReg(Template("prw3demo-uninstall.reg", true, inst->names))) << "regedit /s prw3demo-uninstall.reg";
+    EXPECT_EQ(0u, ImportReg(Template("prw3demo-uninstall.reg", true, inst->names)))
+        << "regedit /s prw3demo-uninstall.reg";
     const DemoDriver& d = inst->driver;
-    for (const std::string& file : {d.paramFile, d.iniFile, d.printerLibrary, d.englishResources, d.germanResources,
-                                    d.statusProgram, d.auxProgram})
+    for (const std::string& file : {d.paramFile,
+                                    d.iniFile,
+                                    d.printerLibrary,
+                                    d.englishResources,
+                                    d.germanResources,
+                                    d.statusProgram,
+                                    d.auxProgram})
       RemoveFile(file);
-    for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder) RemoveDirectoryA(folder->c_str());
+    for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)
+      RemoveDirectoryA(folder->c_str());
   }
   g_installations.clear();
 }
@@ -147,7 +165,8 @@ std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::st
     std::map<std::string, std::string>& record = records.emplace_back();
     std::istringstream fields(line);
     for (std::string field; std::getline(fields, field, '\t');)
-      if (field.find('=') != std::string::npos) record[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+      if (field.find('=') != std::string::npos)
+        record[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
   }
   return records;
 }

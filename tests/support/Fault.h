@@ -31,7 +31,7 @@ struct CImport {
   const char* pszName;
   const std::type_info* pType;
   void* pfnThunk;
-  CImport** ppThunkImport;  // where the thunk finds this entry
+  CImport** ppThunkImport;    // where the thunk finds this entry
   std::vector<void**> slots;  // written while a rule is in place
   void* pfnReal;
   std::vector<CRule*> rules;  // outermost first
@@ -61,8 +61,10 @@ struct CThunk<R(WINAPI*)(A...), Tag> {
       ++rule.nCalls;
       if (rule.nFailAt == kEveryCall || rule.nFailAt == rule.nCalls) {
         SetLastError(rule.dwError);
-        if constexpr (!std::is_void_v<R>) return s_pfnFailValue(rule.dwError);
-        else return;
+        if constexpr (!std::is_void_v<R>)
+          return s_pfnFailValue(rule.dwError);
+        else
+          return;
       }
       if (!pReplacement && rule.pReplacement)
         pReplacement = static_cast<std::function<R(Fn, A...)>*>(rule.pReplacement.get());

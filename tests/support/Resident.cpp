@@ -139,16 +139,27 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     if (std::function<void()> fn = std::move(g_whileBoxOpen)) fn();
     return IDOK;
   });
-  auto process = FAULT_REPLACE(CreateProcessA, [](auto, LPCSTR pszApp, LPSTR pszCmd, auto, auto, BOOL, DWORD, auto,
-                                                 auto, auto, PROCESS_INFORMATION* pInfo) {
-    g_journal.push_back("start " + std::string(pszApp ? pszApp : "") + "|" + pszCmd);
-    // Reported started: two handles of ours stand for the new process and thread.
-    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &pInfo->hProcess, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &pInfo->hThread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    return TRUE;
-  });
+  auto process = FAULT_REPLACE(
+      CreateProcessA,
+      [](auto, LPCSTR pszApp, LPSTR pszCmd, auto, auto, BOOL, DWORD, auto, auto, auto, PROCESS_INFORMATION* pInfo) {
+        g_journal.push_back("start " + std::string(pszApp ? pszApp : "") + "|" + pszCmd);
+        // Reported started: two handles of ours stand for the new process and thread.
+        DuplicateHandle(GetCurrentProcess(),
+                        GetCurrentProcess(),
+                        GetCurrentProcess(),
+                        &pInfo->hProcess,
+                        0,
+                        FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(),
+                        GetCurrentThread(),
+                        GetCurrentProcess(),
+                        &pInfo->hThread,
+                        0,
+                        FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        return TRUE;
+      });
   auto sleep = FAULT_REPLACE(Sleep, [](auto, DWORD dwMs) { g_journal.push_back("sleep " + std::to_string(dwMs)); });
   auto foreground = FAULT_REPLACE(SetForegroundWindow, [](auto real, HWND hWnd) {
     g_journal.push_back(hWnd == ResidentWindow() ? "foreground" : "foreground other");
@@ -181,7 +192,8 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
   g_steps.clear();
   g_whileMenuOpen = g_whileBoxOpen = nullptr;
   // A resident that ended without its loop leaves its window (its process would end).
-  for (int i = 0; i < 10 && FindWindowA(TRAY_WND_CLASS, nullptr); ++i) DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));
+  for (int i = 0; i < 10 && FindWindowA(TRAY_WND_CLASS, nullptr); ++i)
+    DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));
   return nExitCode;
 }
 
@@ -198,8 +210,9 @@ std::string ResidentTest::MenuItems() {
     GetMenuItemInfoA(hPopup, static_cast<UINT>(i), TRUE, &mii);
     const std::string id = std::to_string(mii.wID);
     items += mii.fType & MFT_SEPARATOR ? "---"
-             : mii.fType & MFT_OWNERDRAW ? "ownerdraw " + id
-                                        : "\"" + std::string(szText) + "\" " + id + (mii.fState & MFS_DEFAULT ? " default" : "");
+             : mii.fType & MFT_OWNERDRAW
+                 ? "ownerdraw " + id
+                 : "\"" + std::string(szText) + "\" " + id + (mii.fState & MFS_DEFAULT ? " default" : "");
     items += "\n";
   }
   return items;
@@ -232,9 +245,7 @@ bool ResidentTest::BlockExists() {
   return hMap && CloseHandle(hMap);
 }
 
-void ResidentTest::EnableDebugLog() {
-  testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1);
-}
+void ResidentTest::EnableDebugLog() { testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1); }
 
 bool ResidentTest::LogHas(const std::string& text) {
   return testenv::ReadFile(DEBUG_LOG_PATH).find(text) != std::string::npos;

@@ -98,7 +98,9 @@ std::vector<std::pair<std::string, DWORD>> TraySlots() {
     DWORD dwWindow;
     memcpy(&dwWindow, p + MONITOR_NAME_SIZE + 10, sizeof(dwWindow));
     if (p[0] != MONITOR_FREE_ENTRY)
-      slots.emplace_back(std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), MONITOR_NAME_SIZE)), dwWindow);
+      slots.emplace_back(
+          std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), MONITOR_NAME_SIZE)),
+          dwWindow);
   }
   return slots;
 }
@@ -147,12 +149,19 @@ std::vector<std::string> TrayIconColors() {
       for (int x = x0; x < x0 + cxCell; ++x) {
         const DWORD rgb = pixels[static_cast<size_t>(y) * cx + x];
         const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-        const int nMax = r > g ? (r > b ? r : b) : (g > b ? g : b), d = nMax - (r < g ? (r < b ? r : b) : (g < b ? g : b));
+        const int nMax = r > g ? (r > b ? r : b) : (g > b ? g : b),
+                  d = nMax - (r < g ? (r < b ? r : b) : (g < b ? g : b));
         if (d < 64) continue;
-        const int nHue = nMax == r ? (60 * (g - b) / d + 360) % 360 : nMax == g ? 120 + 60 * (b - r) / d : 240 + 60 * (r - g) / d;
-        ++counts[nHue < 15 || nHue >= 345 ? "red" : nHue >= 20 && nHue < 70 ? "amber" : nHue >= 75 && nHue < 165 ? "green" : "other"];
+        const int nHue = nMax == r   ? (60 * (g - b) / d + 360) % 360
+                         : nMax == g ? 120 + 60 * (b - r) / d
+                                     : 240 + 60 * (r - g) / d;
+        ++counts[nHue < 15 || nHue >= 345   ? "red"
+                 : nHue >= 20 && nHue < 70  ? "amber"
+                 : nHue >= 75 && nHue < 165 ? "green"
+                                            : "other"];
       }
-    auto dominant = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    auto dominant = std::max_element(
+        counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     if (dominant != counts.end()) colours.push_back(dominant->first);
   }
   return colours;

@@ -50,23 +50,28 @@ protected:
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
     const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
-    EXPECT_EQ(std::make_tuple(open.Successes() + create.Successes(), openA.Successes() + openW.Successes(), load.Successes()),
-              std::make_tuple(close.Calls(), closePrinter.Calls(), free.Calls())) << "keys, printers, libraries";
+    EXPECT_EQ(
+        std::make_tuple(open.Successes() + create.Successes(), openA.Successes() + openW.Successes(), load.Successes()),
+        std::make_tuple(close.Calls(), closePrinter.Calls(), free.Calls()))
+        << "keys, printers, libraries";
     return std::to_string(result) + " " + std::to_string(kind) + " " + path.Get();
   }
 
-  fault::CReplace<decltype(&GetProcAddress)> m_recorder{"GetProcAddress", [](auto real, HMODULE module, LPCSTR name) {
-    return strcmp(name, PR_SET_REG_DEFAULT_VALUE) ? real(module, name)
-                                                  : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
-  }};
+  fault::CReplace<decltype(&GetProcAddress)> m_recorder{
+      "GetProcAddress", [](auto real, HMODULE module, LPCSTR name) {
+        return strcmp(name, PR_SET_REG_DEFAULT_VALUE)
+                   ? real(module, name)
+                   : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
+      }};
 };
 
 TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowestFreeNumber) {
   Seed(Target(0, REG_VQN_TARGET_KEY), "");
   EXPECT_EQ("0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("", "LPT9:")) << "no printer-name targets: no purge";
   EXPECT_EQ("0 0 " + Target(0), Get("prw3test", "CUPS:prw3test"));
-  EXPECT_EQ("0 10", testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING) + " " +
-                        testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_TIMER));
+  EXPECT_EQ("0 10",
+            testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING) + " " +
+                testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_TIMER));
   EXPECT_EQ("0 0 " + Target(0) + "0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("PRW3TEST") + Get("", "lpt9:"));
   char path[MAX_PATH] = "-";
   EXPECT_EQ(TARGET_NO_MATCH, FindTargetKey("other", FALSE, path));
@@ -102,9 +107,12 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   // one whose "Setting" is not read back (the third read, after the look-up's and the
   // purge's reads of the nameless key's "Name") is handed out, without the library.
   const std::tuple<const char*, unsigned, std::string, const char*> cases[] = {
-      {"LoadLibraryA", fault::kEveryCall, "4 0 ", "gone"}, {"GetProcAddress", fault::kEveryCall, "5 0 ", "gone"},
-      {"RegCreateKeyExA", 1, "1 0 ", "gone"}, {"RegCreateKeyExA", 2, "1 0 ", "gone"},
-      {"RegSetValueExA", 1, "1 0 ", "<missing>"}, {"RegQueryValueExA", 3, "1 0 " + Target(0), "prw3test"}};
+      {"LoadLibraryA", fault::kEveryCall, "4 0 ", "gone"},
+      {"GetProcAddress", fault::kEveryCall, "5 0 ", "gone"},
+      {"RegCreateKeyExA", 1, "1 0 ", "gone"},
+      {"RegCreateKeyExA", 2, "1 0 ", "gone"},
+      {"RegSetValueExA", 1, "1 0 ", "<missing>"},
+      {"RegQueryValueExA", 3, "1 0 " + Target(0), "prw3test"}};
   for (const auto& [import, nth, result, left] : cases) {
     fault::CHook failed(import, ERROR_ACCESS_DENIED, nth);
     EXPECT_EQ(result, Get("prw3test")) << import << " " << nth;
@@ -113,11 +121,12 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   EXPECT_EQ("", g_calls);
   {  // ... nor when it reads back as another value.
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
-    auto other = FAULT_REPLACE(RegQueryValueExA, [](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE data, auto cb) {
-      const LSTATUS status = real(h, name, r, type, data, cb);
-      if (!status && data && name && !strcmp(name, REG_TARGET_SETTING)) *reinterpret_cast<DWORD*>(data) = 255;
-      return status;
-    });
+    auto other =
+        FAULT_REPLACE(RegQueryValueExA, [](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE data, auto cb) {
+          const LSTATUS status = real(h, name, r, type, data, cb);
+          if (!status && data && name && !strcmp(name, REG_TARGET_SETTING)) *reinterpret_cast<DWORD*>(data) = 255;
+          return status;
+        });
     EXPECT_EQ("1 0 " + Target(0), Get("prw3test"));
   }
   // The library's own results may share those numbers; a target it ran for stays.
@@ -143,13 +152,18 @@ TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessor
   auto denied = FAULT_REPLACE(RegOpenKeyExA, [&](auto real, HKEY root, LPCSTR key, DWORD o, REGSAM sam, PHKEY out) {
     return locked == key ? ERROR_ACCESS_DENIED : real(root, key, o, sam, out);
   });
-  const struct { DWORD error; unsigned nth; LPSTR PRINTER_INFO_2A::*nulled; const char* setting; } cases[] = {
-      {RPC_S_SERVER_UNAVAILABLE, fault::kEveryCall, nullptr, "<missing>"},
-      {ERROR_ACCESS_DENIED, fault::kEveryCall, nullptr, "<missing>"},
-      {ERROR_INVALID_PRINTER_NAME, fault::kEveryCall, nullptr, "255"},
-      {ERROR_NOT_ENOUGH_MEMORY, 1, nullptr, "<missing>"}, {ERROR_NOT_ENOUGH_MEMORY, 2, nullptr, "<missing>"},
-      {0, 0, &PRINTER_INFO_2A::pDriverName, "255"},
-      {0, 0, &PRINTER_INFO_2A::pPrintProcessor, "255"}};
+  const struct {
+    DWORD error;
+    unsigned nth;
+    LPSTR PRINTER_INFO_2A::*nulled;
+    const char* setting;
+  } cases[] = {{RPC_S_SERVER_UNAVAILABLE, fault::kEveryCall, nullptr, "<missing>"},
+               {ERROR_ACCESS_DENIED, fault::kEveryCall, nullptr, "<missing>"},
+               {ERROR_INVALID_PRINTER_NAME, fault::kEveryCall, nullptr, "255"},
+               {ERROR_NOT_ENOUGH_MEMORY, 1, nullptr, "<missing>"},
+               {ERROR_NOT_ENOUGH_MEMORY, 2, nullptr, "<missing>"},
+               {0, 0, &PRINTER_INFO_2A::pDriverName, "255"},
+               {0, 0, &PRINTER_INFO_2A::pPrintProcessor, "255"}};
   for (const auto& c : cases) {
     Seed(Target(0), "prw3test"), Seed(locked, ""), nulled = c.nulled;
     const bool open = c.nth == fault::kEveryCall;
