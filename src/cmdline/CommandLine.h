@@ -29,7 +29,8 @@ public:
   BOOL FillFromPrinter();
   BOOL LookUpModelID();
   // Deletes the parameter file a switch names: the very file ReadParamFile read for it;
-  // for a file not read, where the reader would look (as named, else in the temporary folder).
+  // for a file not read, where the reader would look (as named, else in the temporary
+  // folder). The /F file, once consumed by Parse, is never deleted again.
   BOOL DeleteParamFile(const char* pszFileName);
 
   // Writes the identity and switches to a new parameter file in the temporary folder;
@@ -71,6 +72,8 @@ public:
   // The last error of the failed open in FillFromPrinter, read straight after it
   // (ERROR_INVALID_PRINTER_NAME: no such printer); 0 when the printer opened.
   DWORD m_nPrinterError;
+  // Set once the /F file was deleted after reading: later deletes of that name do nothing.
+  int m_bParamFileFDeleted;
 
 private:
   void FillTempDir();

@@ -25,12 +25,27 @@ const char* const g_apszMessages[5] = {
 };
 enum { MSG_CAPTION = 0, MSG_NO_MEMORY = 3, MSG_NO_FILE = 4 };
 
+// No path, or nothing at it: the library is missing, not merely unloadable. A path the
+// system cannot even look at (access denied) may still hold it.
+bool IsMissingFile(const char* pszPath) {
+  if (!pszPath[0]) return true;
+  const DWORD dwAttributes = GetFileAttributesA(pszPath);
+  if (dwAttributes != INVALID_FILE_ATTRIBUTES) return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD dwError = GetLastError();
+  return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_INVALID_NAME;
+}
+
 bool IsTrayWindow(HWND hWnd) {
   char szClass[64] = {0};
   return GetClassNameA(hWnd, szClass, sizeof(szClass)) && lstrcmpiA(szClass, TRAY_WND_CLASS) == 0;
 }
 
 }  // namespace
+
+HWND FindRunningResident(const char* pszPrinterName, const char* pszPortName) {
+  const HWND hWnd = FindMonitorWindow(pszPrinterName, pszPortName, MONITOR_KIND_TRAY);
+  return hWnd && IsTrayWindow(hWnd) ? hWnd : nullptr;
+}
 
 CMainFrame::CMainFrame() {
   m_szPortName[0] = m_szModelID[0] = m_szPrinterName[0] = m_szDriverName[0] = m_szTargetKey[0] = '\0';
@@ -99,17 +114,12 @@ int CMainFrame::StartUp() {
 
   if (!CheckInstance()) return 0;
 
-  if (m_bRemove) {
-    UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, m_szPrinterName[0] == '\0');
-    CloseHandle(m_hMapFile);
-    m_hMapFile = nullptr;
-    return 0;
-  }
-
   RegReadKeyString(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_szModelID, m_szIniFile, sizeof(m_szIniFile));
 
   if (!ReadTraySettings()) return -1;
-  if (!LoadResDll(m_szResDllPath)) return -1;
+  const int nLoaded = LoadResDll(m_szResDllPath);
+  if (nLoaded == RESDLL_MISSING) return -1;
+  if (nLoaded == RESDLL_NOT_LOADED) return 0;
   if (!SetTrayIcon(m_nTrayIconSelected, 1)) return 0;
 
   m_hMenu = LoadMenuA(m_hResDll, MAKEINTRESOURCEA(IDR_TRAYMENU));
@@ -170,12 +180,7 @@ int CMainFrame::CheckInstance() {
       UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, m_szPrinterName[0] == '\0');
   }
 
-  if (nResult == MONITOR_REG_TAKEN && hOther) {
-    if (m_bRemove)
-      PostMessageA(hOther, WM_CLOSE, 0, 0);
-    else
-      PostMessageA(hOther, WM_TRAYICONCHANGE, 0, m_nTrayIconSelected);
-  }
+  if (nResult == MONITOR_REG_TAKEN && hOther) PostMessageA(hOther, WM_TRAYICONCHANGE, 0, m_nTrayIconSelected);
   if (nResult == MONITOR_REG_NO_VIEW) MessageBoxA(nullptr, m_szMessage[MSG_NO_MEMORY], m_szMessage[MSG_CAPTION], MB_OK);
   if (m_hMapFile) CloseHandle(m_hMapFile);
   m_hMapFile = nullptr;
@@ -208,12 +213,21 @@ int CMainFrame::ReadTraySettings() {
 }
 
 int CMainFrame::LoadResDll(const char* pszPath) {
-  m_hResDll = LoadLibraryA(pszPath);
-  if (!m_hResDll) {
-    MessageBoxA(m_hWnd, m_szMessage[MSG_NO_FILE], m_szMessage[MSG_CAPTION], MB_OK);
-    return 0;
+  // Only resources are taken from it: loaded as an image resource, it cannot fail on its
+  // bitness or on start-up code of its own.
+  m_hResDll = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (m_hResDll) return RESDLL_LOADED;
+  const DWORD dwError = GetLastError();
+  if (!IsMissingFile(pszPath)) {
+    // There but not loadable for now: a driver update replacing it, a damaged copy, a
+    // scanner holding it. Nothing is switched off; the next start tries again.
+    DebugLogWriteStr("CMainFrame::LoadResDll : not loaded", pszPath);
+    DebugLogWriteInt("CMainFrame::LoadResDll : error", static_cast<int>(dwError));
+    return RESDLL_NOT_LOADED;
   }
-  return 1;
+  DebugLogWriteStr("CMainFrame::LoadResDll : missing", pszPath);
+  MessageBoxA(m_hWnd, m_szMessage[MSG_NO_FILE], m_szMessage[MSG_CAPTION], MB_OK);
+  return RESDLL_MISSING;
 }
 
 int CMainFrame::DisableTrayIcon() {

@@ -17,6 +17,15 @@ extern CMainFrame* g_pMainFrame;
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+// The running resident that serves the printer's key (the printer name, or the port name
+// when the printer name is empty), found through the shared table; null when there is
+// none. Claims nothing and needs no spooler.
+HWND FindRunningResident(const char* pszPrinterName, const char* pszPortName);
+
+const int RESDLL_LOADED = 1;
+const int RESDLL_MISSING = 0;
+const int RESDLL_NOT_LOADED = -1;
+
 class CMainFrame {
 public:
   CMainFrame();
@@ -30,6 +39,8 @@ public:
   int StartUp();
   int CheckInstance();
   int ReadTraySettings();
+  // RESDLL_LOADED; RESDLL_MISSING (no path, or no file at it) after its message box;
+  // RESDLL_NOT_LOADED for a file that is there but does not load, silently.
   int LoadResDll(const char* pszPath);
   int SetTrayIcon(int nIndex, int bAdd);
   int DisableTrayIcon();
