@@ -35,9 +35,11 @@ public:
 
   // Writes the identity and switches to a new parameter file in the temporary folder;
   // 1 with its bare name in m_szParamFileA. A value holding a line break is not written
-  // (it would split its line): the result is then 0 and no file remains.
+  // (it would split its line), nor is a file that could not be written out whole: the
+  // result is then 0 and no file remains.
   BOOL WriteParamFile(const char* pszPrinterName, const char* pszPortName, const char* pszModelID);
   BOOL CreateTempFileName();
+  // FALSE when the file could not be opened, or a write or the close failed.
   BOOL WriteSwitchLines();
   // Deletes the file this object wrote by its full path in m_szTempDir, never through a
   // search (a file of the same name elsewhere is not ours), and empties m_szParamFileA.
