@@ -35,6 +35,17 @@ bool IsMissingFile(const char* pszPath) {
   return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_INVALID_NAME;
 }
 
+// Copies pszText into pszOut of cbOut bytes with every "&" doubled; a text of up to
+// MAX_PATH - 1 characters always fits a buffer of twice MAX_PATH.
+void DoubleAmpersands(char* pszOut, size_t cbOut, const char* pszText) {
+  size_t cb = 0;
+  for (const char* p = pszText; *p && cb + 2 < cbOut; ++p) {
+    if (*p == '&') pszOut[cb++] = '&';
+    pszOut[cb++] = *p;
+  }
+  pszOut[cb] = '\0';
+}
+
 bool IsTrayWindow(HWND hWnd) {
   char szClass[64] = {0};
   return GetClassNameA(hWnd, szClass, sizeof(szClass)) && lstrcmpiA(szClass, TRAY_WND_CLASS) == 0;
@@ -126,9 +137,11 @@ int CMainFrame::StartUp() {
   HMENU hPopup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
   if (!hPopup) return 0;
 
-  const char* pszLabel = GetLabel();
-  ModifyMenuA(hPopup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, pszLabel);
-  char szType[MAX_PATH] = {0};
+  // A menu reads "&" as the mark of an access key: the name shows with each one doubled.
+  char szLabel[2 * MAX_PATH];
+  DoubleAmpersands(szLabel, sizeof(szLabel), GetLabel());
+  ModifyMenuA(hPopup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, szLabel);
+  char szType[2 * MAX_PATH] = {0};
   MENUITEMINFOA mii = {};
   mii.cbSize = sizeof(mii);
   mii.fMask = MIIM_STATE | MIIM_TYPE;
@@ -136,8 +149,6 @@ int CMainFrame::StartUp() {
   mii.cch = sizeof(szType);
   if (GetMenuItemInfoA(hPopup, ID_PRINTER_STATUS, FALSE, &mii)) {
     // Written back as a string item whose only state is "default": it shows in bold.
-    char szLabel[MAX_PATH];
-    CopyStr(szLabel, pszLabel);
     mii.fType = MFT_STRING;
     mii.fState = MFS_DEFAULT;
     mii.dwTypeData = szLabel;
