@@ -81,6 +81,8 @@ CMainFrame::CMainFrame() {
   m_hResDll = nullptr;
   m_nTaskbarCreatedMsg = 0;
   m_bMenuOpen = 0;
+  m_nIconWidth = 0;
+  m_nIconHeight = 0;
 }
 
 CMainFrame::~CMainFrame() { ReleaseMenuItems(); }
@@ -224,9 +226,7 @@ int CMainFrame::ReadTraySettings() {
 }
 
 int CMainFrame::LoadResDll(const char* pszPath) {
-  // Only resources are taken from it: loaded as an image resource, it cannot fail on its
-  // bitness or on start-up code of its own.
-  m_hResDll = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  m_hResDll = LoadLibraryExA(pszPath, nullptr, RESDLL_LOAD_FLAGS);
   if (m_hResDll) return RESDLL_LOADED;
   const DWORD dwError = GetLastError();
   if (!IsMissingFile(pszPath)) {
