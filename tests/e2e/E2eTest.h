@@ -19,7 +19,7 @@
 #include "base/Scoped.h"
 #include "profile/Contracts.h"
 #include "support/DriverPackage.h"
-#include "support/ResidentControl.h"
+#include "tools/ResidentControl.h"
 #include "support/TestEnv.h"
 
 namespace e2e {
@@ -160,7 +160,7 @@ protected:
     CKernelHandle hRead, hWrite;
     CreatePipe(hRead.Receive(), hWrite.Receive(), &sa, 0);
     CProcess ctl;
-    ctl.StartCommandLine("\"" + BinDir() + "\\tests\\tools\\prw3ctl.exe\" " + args, hWrite);
+    ctl.StartCommandLine("\"" + BinDir() + "\\tools\\prw3ctl.exe\" " + args, hWrite);
     hWrite.Close();
     char buffer[256];
     std::string out;

@@ -59,12 +59,13 @@ TEST_F(ResidentTest, ServesItsPrinterFromStartToSessionEnd) {
       [&] { return residentctl::CaptureScreen(rc, &pixels) && shows(TEST_PAGE_BLUE) && shows(CLEANING_CYAN); }))
       << "bitmap 920 " << shows(TEST_PAGE_BLUE) << ", bitmap 921 " << shows(CLEANING_CYAN);
 
-  // Printer Status (the menu is open already) and the test page start the driver's
-  // programs. The status program ran from its own file and read the /F file the resident
-  // wrote into the temporary folder, which it then deleted.
-  EXPECT_EQ("0|", Ctl("menu-choose " + std::to_string(ID_PRINTER_STATUS)));
+  // The menu's order: the printer's name (Printer Status, the menu is open already),
+  // Monitoring Preferences, then the driver's items from Print Test Page on. The status
+  // program ran from its own file and read the /F file the resident wrote into the
+  // temporary folder, which it then deleted.
+  EXPECT_EQ("0|", Ctl("menu-choose 0"));
   WaitForRecords(1);
-  EXPECT_TRUE(Ctl("rclick") == "0|" && Ctl("menu-choose " + std::to_string(AUX_FIRST_ID)) == "0|");
+  EXPECT_TRUE(Ctl("rclick") == "0|" && Ctl("menu-choose 2") == "0|");
   EXPECT_TRUE(WaitForProcessesToEnd("O_P10RN1.EXE"));
   std::vector<Record> records = WaitForRecords(3, 500);
   ASSERT_EQ(2u, records.size()) << "one program each";
@@ -136,9 +137,10 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTickAndItsLogTracesTheRun) {
   ASSERT_TRUE(resident.Start(args));
   HWND hWnd = resident.Serving(printer);
   ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
-  for (UINT nCommand : {ID_PRINTER_STATUS, static_cast<UINT>(AUX_FIRST_ID)}) {
+  // Printer Status, then Print Test Page after Monitoring Preferences.
+  for (int nPosition : {0, 2}) {
     PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-    EXPECT_TRUE(residentctl::ChooseMenuItem(hWnd, nCommand, TIMEOUT_MS)) << nCommand;
+    EXPECT_TRUE(residentctl::ChooseMenuItem(hWnd, nPosition, TIMEOUT_MS)) << nPosition;
   }
   const std::vector<Record> records = WaitForRecords(1);
   ASSERT_EQ(1u, records.size()) << "the status program, and no auxiliary one";
