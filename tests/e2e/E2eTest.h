@@ -19,8 +19,8 @@
 #include "base/Scoped.h"
 #include "profile/Contracts.h"
 #include "support/DriverPackage.h"
-#include "support/ResidentControl.h"
 #include "support/TestEnv.h"
+#include "tools/ResidentControl.h"
 
 namespace e2e {
 
@@ -38,16 +38,21 @@ public:
     if (Wait(TIMEOUT_MS) == -1) TerminateProcess(m_hProcess, 1);
   }
   bool Start(const std::string& args) { return StartCommandLine("\"" + BinDir() + "\\src\\prw3tray.exe\" " + args); }
-  // As the system runs a start-up entry: the line's start says which file runs. The
-  // process may write its output to hOut.
-  bool StartCommandLine(std::string line, HANDLE hOut = nullptr) {
+  // As the system runs a start-up entry: the line's start says which file runs.
+  bool StartCommandLine(std::string line) {
     STARTUPINFOA si = {};
-    si.cb = sizeof(si), si.dwFlags = hOut ? STARTF_USESTDHANDLES : 0, si.hStdOutput = hOut;
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     // On a loaded machine Wine's process creation fails now and then: try again.
-    for (int nAttempt = 0; nAttempt < 3; ++nAttempt, Sleep(200))
-      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, hOut != nullptr, 0, nullptr, nullptr, &si, &pi))
-        return CloseHandle(pi.hThread), m_hProcess.Reset(pi.hProcess), m_dwProcessId = pi.dwProcessId, true;
+    for (int nAttempt = 0; nAttempt < 3; ++nAttempt) {
+      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        m_hProcess.Reset(pi.hProcess);
+        m_dwProcessId = pi.dwProcessId;
+        return true;
+      }
+      Sleep(200);
+    }
     return false;
   }
   // The exit code, or -1 while it still runs after timeoutMs.
@@ -132,8 +137,11 @@ protected:
     std::string printer = name, driver = testenv::ExistingPrinter();
     char szPort[] = "FILE:", szProcessor[] = "WinPrint", szType[] = "RAW";
     PRINTER_INFO_2A info = {};
-    info.pPrinterName = &printer[0], info.pPortName = szPort, info.pDriverName = &driver[0];
-    info.pPrintProcessor = szProcessor, info.pDatatype = szType;
+    info.pPrinterName = &printer[0];
+    info.pPortName = szPort;
+    info.pDriverName = &driver[0];
+    info.pPrintProcessor = szProcessor;
+    info.pDatatype = szType;
     CPrinterHandle hPrinter(AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
     ASSERT_TRUE(hPrinter.IsValid()) << name << ": error " << GetLastError();
     m_printers.push_back(name);
@@ -144,28 +152,6 @@ protected:
     std::vector<Record> records;
     residentctl::WaitFor(timeoutMs, [&] { return (records = testenv::ReadProgramRecords(m_recordFile)).size() >= n; });
     return records;
-  }
-
-  // Polls the tray until it shows the colours (after the timeout: what it shows).
-  static std::vector<std::string> WaitForTrayColors(const std::vector<std::string>& expected) {
-    std::vector<std::string> colours;
-    residentctl::WaitFor(TIMEOUT_MS, [&] { return (colours = residentctl::TrayIconColors()) == expected; });
-    return colours;
-  }
-
-  // Runs prw3ctl, the tool scripts/demo drives the resident with: "exit code|first line of
-  // its output".
-  static std::string Ctl(const std::string& args) {
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    CKernelHandle hRead, hWrite;
-    CreatePipe(hRead.Receive(), hWrite.Receive(), &sa, 0);
-    CProcess ctl;
-    ctl.StartCommandLine("\"" + BinDir() + "\\tests\\tools\\prw3ctl.exe\" " + args, hWrite);
-    hWrite.Close();
-    char buffer[256];
-    std::string out;
-    for (DWORD n; ReadFile(hRead, buffer, sizeof(buffer), &n, nullptr) && n > 0;) out.append(buffer, n);
-    return std::to_string(ctl.Wait(TIMEOUT_MS)) + "|" + out.substr(0, out.find_first_of("\r\n"));
   }
 
   std::string m_recordFile;
@@ -180,7 +166,9 @@ private:
     CTrayKeeper() {
       BYTE andMask[32], xorMask[32] = {0};
       memset(andMask, 0xFF, sizeof(andMask));  // transparent everywhere
-      nid.cbSize = sizeof(nid), nid.uFlags = NIF_ICON, nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
+      nid.cbSize = sizeof(nid);
+      nid.uFlags = NIF_ICON;
+      nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
       nid.hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
       Shell_NotifyIconA(NIM_ADD, &nid);
     }

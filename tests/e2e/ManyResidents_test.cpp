@@ -53,19 +53,20 @@ TEST_F(ManyResidentsTest, TwinsStartedAtOnceLeaveOneResidentPerPrinterInItsSlot)
     // table; one still waiting for its turn at the table shows late.
     int nLost = 0;
     residentctl::WaitFor(TIMEOUT_MS, [&] {
-      if (!pView.IsValid() &&
-          (hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME)), hTable.IsValid()))
-        pView.Reset(MapViewOfFile(hTable, FILE_MAP_READ, 0, 0, 0));
+      if (!hTable.IsValid()) hTable.Reset(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));
+      if (hTable.IsValid() && !pView.IsValid()) pView.Reset(MapViewOfFile(hTable, FILE_MAP_READ, 0, 0, 0));
       std::set<DWORD> held;
       for (const auto& slot : residentctl::TraySlots())
         if (slot.second) held.insert(slot.second);
       nLost = 0;
       for (int i = 0; i < 2 * PRINTERS; i += 2) {
-        int nRunning = 0, nHeld = 0;
-        for (int k = i; k < i + 2; ++k)
-          if (residents[k].IsRunning() && ++nRunning)
-            nHeld +=
-                static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k].Window()))));
+        int nRunning = 0;
+        int nHeld = 0;
+        for (int k = i; k < i + 2; ++k) {
+          if (!residents[k].IsRunning()) continue;
+          ++nRunning;
+          nHeld += static_cast<int>(held.count(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(residents[k].Window()))));
+        }
         nLost += nRunning != 1 || nHeld != 1;
       }
       return nLost == 0;

@@ -6,7 +6,7 @@
 #include "base/StrUtil.h"
 #include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
-#include "support/ResidentControl.h"
+#include "tools/ResidentControl.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 #include "app/DebugLog.h"
 #include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
-#include "support/ResidentControl.h"
+#include "tools/ResidentControl.h"
 #include "targets/TargetRegistry.h"
 
 #include <shellapi.h>

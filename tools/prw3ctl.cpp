@@ -1,10 +1,12 @@
-// prw3ctl: drives a running resident from outside, for scripts/demo and the tests.
-//   prw3ctl [-t MS] find             prints the resident's window
-//   prw3ctl [-t MS] rclick           posts a right-button press on its icon
-//   prw3ctl [-t MS] menu-choose ID   chooses command ID (900, 901, 920...) in its open menu
-//   prw3ctl table NAME               prints the tray slot's window for a printer key, or "none"
-//   prw3ctl icon-color               prints the tray icons' colours (green, amber, red)
-// Exit code 0 on success, 1 when the window, menu or item is not there in time, 2 on misuse.
+// prw3ctl: drives a running resident from outside, as a user or another program would
+// (scripts/demo uses it).
+//   prw3ctl [-t MS] find              prints the resident's window
+//   prw3ctl [-t MS] rclick            posts a right-button press on its icon
+//   prw3ctl [-t MS] menu-choose POS   chooses the item at POS (0: the first; separators
+//                                     do not count) in its open menu
+//   prw3ctl table NAME                prints the tray slot's window for a printer key, or "none"
+//   prw3ctl icon-color                prints the tray icons' colours (green, amber, red)
+// Exit code 0 on success, 1 when the window, menu or icon is not there in time, 2 on misuse.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,7 +15,7 @@
 #include <string>
 
 #include "profile/Contracts.h"
-#include "support/ResidentControl.h"
+#include "tools/ResidentControl.h"
 
 int main(int argc, char** argv) {
   DWORD timeoutMs = 10000;
@@ -42,11 +44,11 @@ int main(int argc, char** argv) {
   } else if (command == "rclick") {
     bDone = hResident && PostMessageA(hResident, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
   } else if (command == "menu-choose" && argc > 2) {
-    bDone = hResident && residentctl::ChooseMenuItem(hResident, strtoul(argv[2], nullptr, 10), timeoutMs);
+    bDone = hResident && residentctl::ChooseMenuItem(hResident, atoi(argv[2]), timeoutMs);
   } else {
-    fprintf(stderr, "usage: prw3ctl [-t MS] find | rclick | menu-choose ID | table NAME | icon-color\n");
+    fprintf(stderr, "usage: prw3ctl [-t MS] find | rclick | menu-choose POS | table NAME | icon-color\n");
     return 2;
   }
-  if (!bDone) fprintf(stderr, "prw3ctl: %s: no resident window, menu or item in time\n", command.c_str());
+  if (!bDone) fprintf(stderr, "prw3ctl: %s: no resident window or menu in time\n", command.c_str());
   return bDone ? 0 : 1;
 }

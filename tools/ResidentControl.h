@@ -1,7 +1,7 @@
 // Driving a running resident from another process, as a user or another monitor program
 // would: find its hidden window, work its pop-up menu with the keyboard, read its slot in
 // the shared monitor table and the colour of its tray icon as Wine draws it. Used by the
-// end-to-end tests and by the prw3ctl tool.
+// prw3ctl tool (scripts/demo) and by the tests.
 #pragma once
 
 #include <windows.h>
@@ -28,9 +28,12 @@ bool WaitGone(HWND hWnd, DWORD timeoutMs);
 // The open pop-up menu's window (class "#32768") of the process (0: any), waiting up to
 // timeoutMs.
 HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs);
-// Waits for the resident's open menu and chooses the command with the keyboard; true
-// once the menu has closed after the choice, false when the command is not in it.
-bool ChooseMenuItem(HWND hResident, UINT nCommand, DWORD timeoutMs);
+// Waits for the resident's open menu and chooses the item at nPosition among its
+// selectable items (0: the first; separators do not count) with the keyboard, as a user
+// would. True once the menu has closed after the choice. Which program the item started
+// is for the caller to check: the position comes from the menu's documented order, never
+// from the resident's own code.
+bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs);
 
 // The occupied entries of the shared monitor table's block for short keys: each key with
 // the window of its tray slot. Empty when the block does not exist.

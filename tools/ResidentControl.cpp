@@ -1,13 +1,9 @@
 // Driving a running resident from another process: its window, its menu, its table slot
 // and its tray icon's colour, through the same calls any other program would use.
-#include "support/ResidentControl.h"
+#include "tools/ResidentControl.h"
 
 #include "base/Scoped.h"
-#include "base/StrUtil.h"
-#include "cmdline/CommandLine.h"
-#include "frame/MainFrame.h"
 #include "profile/Contracts.h"
-#include "profile/DriverPaths.h"
 #include "shared/MonitorTable.h"
 
 #include <algorithm>
@@ -15,41 +11,6 @@
 #include <map>
 
 namespace residentctl {
-namespace {
-
-// The position of a command among the selectable items of the resident's pop-up, found
-// by building the same menu from the same driver as the resident does; -1 if not in it.
-int MenuPosition(HWND hResident, UINT nCommand) {
-  CCommandLine printer;
-  for (const auto& slot : TraySlots())
-    if (slot.second == static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(hResident)))
-      CopyStr(printer.m_szPrinterName, slot.first.c_str());
-  char szResDll[MAX_PATH] = {0};
-  if (!printer.m_szPrinterName[0] || printer.FillFromPrinter() != 1 || !printer.LookUpModelID() ||
-      !GetResDllPath(szResDll, printer.m_szDriverName, printer.m_szModelID))
-    return -1;
-  CLibrary hResDll(LoadLibraryA(szResDll));
-  HMENU hMenu = hResDll ? LoadMenuA(hResDll, MAKEINTRESOURCEA(IDR_TRAYMENU)) : nullptr;
-  HMENU hPopup = hMenu ? GetSubMenu(hMenu, 0) : nullptr;
-  int nPosition = -1;
-  if (hPopup) {
-    CMainFrame frame;
-    CopyStr(frame.m_szDriverName, printer.m_szDriverName);
-    frame.m_hResDll = hResDll;
-    frame.BuildAuxMenu(hPopup);
-    frame.m_hResDll = nullptr;
-    for (int i = 0, nSelectable = 0, n = GetMenuItemCount(hPopup); i < n && nPosition < 0; ++i) {
-      if (GetMenuState(hPopup, i, MF_BYPOSITION) & MF_SEPARATOR) continue;
-      // The resident makes the first item Printer Status, whatever the resource says.
-      if ((i == 0 ? ID_PRINTER_STATUS : GetMenuItemID(hPopup, i)) == nCommand) nPosition = nSelectable;
-      ++nSelectable;
-    }
-  }
-  if (hMenu) DestroyMenu(hMenu);
-  return nPosition;
-}
-
-}  // namespace
 
 HWND FindResident(DWORD timeoutMs) {
   HWND hWnd = nullptr;
@@ -74,17 +35,15 @@ HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs) {
   return hMenu;
 }
 
-bool ChooseMenuItem(HWND hResident, UINT nCommand, DWORD timeoutMs) {
+bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs) {
   DWORD dwProcessId = 0;
   GetWindowThreadProcessId(hResident, &dwProcessId);
   HWND hMenu = WaitForMenu(dwProcessId, timeoutMs);
-  if (!hMenu) return false;
-  // Looked up once the menu is open: by then the resident has taken its table slot.
-  const int nPosition = MenuPosition(hResident, nCommand);
+  if (!hMenu || nPosition < 0) return false;
   // The menu opens with nothing highlighted: the first VK_DOWN reaches the first item.
   for (int i = 0; i <= nPosition; ++i) PostMessageA(hMenu, WM_KEYDOWN, VK_DOWN, 1);
-  PostMessageA(hMenu, WM_KEYDOWN, nPosition < 0 ? VK_ESCAPE : VK_RETURN, 1);
-  return nPosition >= 0 && WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
+  PostMessageA(hMenu, WM_KEYDOWN, VK_RETURN, 1);
+  return WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
 }
 
 std::vector<std::pair<std::string, DWORD>> TraySlots() {
