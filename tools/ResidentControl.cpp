@@ -46,6 +46,15 @@ bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs) {
   return WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
 }
 
+bool CloseMenu(HWND hResident, DWORD timeoutMs) {
+  DWORD dwProcessId = 0;
+  GetWindowThreadProcessId(hResident, &dwProcessId);
+  HWND hMenu = WaitForMenu(dwProcessId, timeoutMs);
+  if (!hMenu) return false;
+  PostMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
+  return WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
+}
+
 std::vector<std::pair<std::string, DWORD>> TraySlots() {
   std::vector<std::pair<std::string, DWORD>> slots;
   CKernelHandle hMap(OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME));

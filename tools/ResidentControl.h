@@ -34,6 +34,8 @@ HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs);
 // is for the caller to check: the position comes from the menu's documented order, never
 // from the resident's own code.
 bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs);
+// Waits for the resident's open menu and closes it without a choice, as Escape does.
+bool CloseMenu(HWND hResident, DWORD timeoutMs);
 
 // The occupied entries of the shared monitor table's block for short keys: each key with
 // the window of its tray slot. Empty when the block does not exist.
