@@ -28,6 +28,9 @@ bool WaitGone(HWND hWnd, DWORD timeoutMs);
 // The open pop-up menu's window (class "#32768") of the process (0: any), waiting up to
 // timeoutMs.
 HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs);
+// Waits for the resident's open menu and highlights the item at nPosition (0: the first;
+// separators do not count) with the keyboard; returns the menu's window, or null.
+HWND SelectMenuItem(HWND hResident, int nPosition, DWORD timeoutMs);
 // Waits for the resident's open menu and chooses the item at nPosition among its
 // selectable items (0: the first; separators do not count) with the keyboard, as a user
 // would. True once the menu has closed after the choice. Which program the item started
