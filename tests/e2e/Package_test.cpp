@@ -209,9 +209,12 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   // The next version, pushed quietly without properties: it closes the resident and waits
   // for its end, and one product remains with the same start-up entry, files, keys and
   // write-backs.
-  const std::string kept = writeBacks();
-  ASSERT_EQ(0, Msiexec("/i", "", kNext));
+  const std::string kept = writeBacks(), log = testenv::TempDir() + "prw3-upgrade.log";
+  m_files.push_back(log);
+  ASSERT_EQ(0, Msiexec("/i", "/l*v \"" + log + "\"", kNext));
   EXPECT_EQ(0, resident.Wait(0));
+  const std::string waited = "(process " + std::to_string(GetProcessId(resident.Handle())) + ") ended";
+  EXPECT_NE(std::string::npos, testenv::ReadFile(log).find(waited)) << waited;
   EXPECT_EQ(1, InstalledProducts());
   expectConfiguration();
   EXPECT_EQ(kept, writeBacks());
