@@ -17,20 +17,20 @@ endforeach()
 # a rollback action as an immediate one (2113) and adds 0x800 to the ones setting a
 # property (2099): every type is written here.
 set(action_types
-  RestoreSettings=1 CheckSettings=1 CheckResidentStart=65
-  SelectStartupEntry=51 SelectPortStartupEntry=51
-  CloseResident=82 WaitForResident=65 StartResident=210
+  SetInstalledParamFile=51 RestoreSettings=1 CheckSettings=1 CheckResidentStart=65
+  SelectStartupEntry=51 SelectPortStartupEntry=51 SetResidentPath=1
+  SelectResidentClose=51 FindResident=65 CloseResident=82 ClosePortResident=82 WaitForResident=65
+  StartResident=210
   SetUndoTextFiles=51 UndoTextFiles=3393
   SetWriteIniFile=51 WriteIniFile=3073
   SetWriteParamFile=51 SetWritePortParamFile=51 WriteParamFile=3073
   SetRestoreIniFile=51 RestoreIniFile=3393
   SetRestoreParamFile=51 SetRestorePortParamFile=51 RestoreParamFile=3393
-  SetDeleteTextFiles=51 DeleteTextFiles=3137
-  FailWhenDeferred=3073)
+  SetDeleteTextFiles=51 DeleteTextFiles=3137)
 
 # Public properties are passed from the user interface to the installation only when
-# listed here (wixl has no Secure attribute): the names, the saved names, the test switch.
-set(secure_properties PRINTER DRIVER PORT INSTALLED_PRINTER INSTALLED_DRIVER INSTALLED_PORT PRW3FAILWHENDEFERRED)
+# listed here (wixl has no Secure attribute): the names and the saved names.
+set(secure_properties PRINTER DRIVER PORT INSTALLED_PRINTER INSTALLED_DRIVER INSTALLED_PORT)
 
 function(export_table out table)
   execute_process(COMMAND "${MSIINFO}" export "${MSI}" "${table}" OUTPUT_VARIABLE text RESULT_VARIABLE status)
@@ -51,9 +51,10 @@ endforeach()
 
 set(queries
   # wixl leaves the files' versions out, and Windows Installer would then take every
-  # binary for an unversioned file: each carries the package's version. The hashes wixl
-  # adds are for unversioned files only, and the package has none.
-  "UPDATE `File` SET `Version` = '${VERSION}.0'"
+  # binary for an unversioned file: each carries the package's version, and the language
+  # of its version resource (cmake/version.rc.in: 0x409), which a versioned file must name
+  # (ICE60). The hashes wixl adds are for unversioned files only, and the package has none.
+  "UPDATE `File` SET `Version` = '${VERSION}.0', `Language` = '1033'"
   "DROP TABLE `MsiFileHash`"
   # Windows Installer formats a registry value before it reads its type prefix: a saved
   # name that starts with "#" would be stored as a number. "#%" (REG_EXPAND_SZ) keeps every
@@ -96,11 +97,21 @@ foreach(row IN LISTS rows)
     message(FATAL_ERROR "custom action ${row}: not the type finish.cmake sets")
   endif()
 endforeach()
+export_table(files File)
 export_table(components Component)
 export_table(properties Property)
 export_table(registry Registry)
 string(REGEX MATCHALL "\t#%\\[(PRINTER|DRIVER|PORT)\\]\t" saved "${registry}")
 list(LENGTH saved saved_count)
-if(NOT components MATCHES "\nStartupEntry\t[^\n]*\tPrinterKey\t" OR NOT saved_count EQUAL 3 OR NOT properties MATCHES "\nSecureCustomProperties\t[^\n]*;PRINTER;DRIVER;PORT;")
+string(REGEX MATCHALL "\t${VERSION}\\.0\t1033\t" versioned "${files}")
+string(REGEX MATCHALL "\n[^\t\n]+\t[^\t\n]+\t[^\t\n]+\t[0-9]+\t" file_rows "${files}")
+list(LENGTH versioned versioned_count)
+list(LENGTH file_rows file_count)
+if(file_count EQUAL 0 OR NOT versioned_count EQUAL file_count OR NOT components MATCHES "\nStartupEntry\t[^\n]*\tPrinterKey\t" OR NOT saved_count EQUAL 3 OR NOT properties MATCHES "\nSecureCustomProperties\t[^\n]*;PRINTER;DRIVER;PORT;")
   message(FATAL_ERROR "msibuild did not change the package as asked")
+endif()
+# The start-up entry names its program through ResidentPath: a registry value naming a
+# file ([#file], [!file]) would name another component's (ICE69).
+if(registry MATCHES "\\[[#!]")
+  message(FATAL_ERROR "a registry value names a file:\n${registry}")
 endif()

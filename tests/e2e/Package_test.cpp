@@ -1,12 +1,14 @@
 // The .msi as administrators run it, quietly: msiexec installs the resident and the demo
-// driver for the test printer, the start-up entry it writes starts the resident, the next
-// version upgrades it keeping its configuration, and msiexec removes it all again but the
-// user's target; a failed install leaves nothing, and the names are checked and kept.
+// driver for a printer, the start-up entry it writes starts the resident, the next version
+// upgrades it keeping its configuration, and msiexec removes it all again but the user's
+// target; a failed install leaves nothing, the names are checked and kept, and the package
+// takes over no entry another program wrote.
 #include "e2e/E2eTest.h"
 
 #include "targets/TargetRegistry.h"
 
 #include <msi.h>
+#include <msiquery.h>
 
 #include <sstream>
 
@@ -16,14 +18,46 @@ namespace {
 const std::string kPackage = "\\prw3demo-" PRW3_VERSION "-x64.msi",
                   kNext = "\\next\\prw3demo-" PRW3_NEXT_VERSION "-x64.msi";
 
-// msiexec's exit code for a package of the build (/i or /x) with the properties, quiet;
-// -1 when it did not end.
+// msiexec's exit code for a package (of the build unless a path is given) with the
+// properties, quiet; -1 when it did not end.
 int Msiexec(const char* option, const std::string& properties = "", const std::string& package = kPackage) {
+  const std::string path = package[0] == '\\' ? BinDir() + package : package;
   CProcess msiexec;
-  return msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + BinDir() + package + "\" " + properties +
-                                  " /qn")
+  return msiexec.StartCommandLine(std::string("msiexec ") + option + " \"" + path + "\" " + properties + " /qn")
              ? msiexec.Wait(60000)
              : -1;
+}
+
+// Runs SQL on a package: the first field of each row a SELECT finds, a line each; other
+// statements change the package.
+std::string Query(const std::string& package, const std::string& sql) {
+  struct CHandle {
+    MSIHANDLE h = 0;
+    ~CHandle() {
+      if (h) MsiCloseHandle(h);
+    }
+  } db, view;
+  const bool select = sql.rfind("SELECT", 0) == 0;
+  if (MsiOpenDatabaseA(package.c_str(), select ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT, &db.h) ||
+      MsiDatabaseOpenViewA(db.h, sql.c_str(), &view.h) || MsiViewExecute(view.h, 0))
+    return "<failed: " + sql + ">";
+  std::string rows;
+  for (CHandle record; select && MsiViewFetch(view.h, &record.h) == ERROR_SUCCESS; MsiCloseHandle(record.h)) {
+    char szValue[1024] = "";
+    DWORD cch = sizeof(szValue);
+    MsiRecordGetStringA(record.h, 1, szValue, &cch);
+    rows += szValue + std::string("\n");
+  }
+  return select || MsiDatabaseCommit(db.h) == ERROR_SUCCESS ? rows : "<not committed>";
+}
+
+// The machine's start-up entry of that name.
+std::string RunEntry(const std::string& name) { return testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, name); }
+
+// The parameter file a start-up entry's command names.
+std::string ParamFileOf(const std::string& run) {
+  const size_t start = run.find(" /A \"") + 5;
+  return run.substr(start, run.size() - start - 1);
 }
 
 // How many versions of the package Programs and Features lists.
@@ -51,23 +85,58 @@ void ExpectRegistryHolds(const std::string& regText) {
   }
 }
 
+// Whether the package left nothing: no product, folder, key or start-up entry.
+bool NothingLeft(const std::wstring& entry) {
+  const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
+  const std::wstring runKey(REG_RUN_KEY, REG_RUN_KEY + strlen(REG_RUN_KEY));
+  return InstalledProducts() == 0 && !testenv::FileExists(dir.substr(0, dir.rfind('\\'))) &&
+         !testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR") &&
+         RegGetValueW(HKEY_LOCAL_MACHINE, runKey.c_str(), entry.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+             ERROR_FILE_NOT_FOUND;
+}
+
 class PackageTest : public E2eTest {
 protected:
   // A package left by an aborted run goes first, and one this test left goes after it.
   void SetUp() override {
     E2eTest::SetUp();
-    Msiexec("/x");
+    Clean(true);
   }
   void TearDown() override {
-    if (HasFailure()) Msiexec("/x");
+    Clean(HasFailure());
     E2eTest::TearDown();
+  }
+  void Clean(bool removePackages) {
+    for (const std::string& package : {kPackage, kNext})
+      if (removePackages) Msiexec("/x", "", package);
+    testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "Victim");
+  }
+
+  // A copy of a package of the build with a step of the tests' own that fails (WriteTextFile
+  // without data), of the custom action type and at the place given: the shipped packages
+  // have none, nor a switch for one.
+  std::string FailingCopy(const std::string& package, int type, int sequence) {
+    const std::string copy = testenv::TempDir() + "prw3-failing.msi";
+    m_files.push_back(copy);
+    EXPECT_TRUE(CopyFileA((BinDir() + package).c_str(), copy.c_str(), FALSE));
+    EXPECT_EQ("",
+              Query(copy,
+                    "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('Fail', " +
+                        std::to_string(type) + ", 'PackageActions', 'WriteTextFile')"));
+    EXPECT_EQ("",
+              Query(copy,
+                    "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('Fail', " +
+                        std::to_string(sequence) + ")"));
+    return copy;
   }
 };
 
+// With a printer name outside ASCII that the system's code page (1252 here) holds.
 TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTheTarget) {
-  const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer,
-                    dir = testenv::DemoPackageParam("INSTALL_DIR");
-  ASSERT_EQ(0, Msiexec("/i", "PRINTER=" + printer + " DRIVER=" + printer + " PORT=" + port));
+  const std::string printer = "B\xFCro Drucker", driver = testenv::ExistingPrinter(),
+                    port = "FILE:", dir = testenv::DemoPackageParam("INSTALL_DIR");
+  AddFilePrinter(printer);
+  ASSERT_EQ(0, Msiexec("/i", "\"PRINTER=" + printer + "\" DRIVER=" + driver + " PORT=" + port));
   EXPECT_EQ(1, InstalledProducts());
 
   // Each binary's version resource and embedded application manifest (resource 1 of type 24).
@@ -102,16 +171,16 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   // The start-up entry: the resident's short path, unquoted, then /A and the quoted
   // parameter file beside the driver's files; every value and file as the description
   // has them, before and after the upgrade.
-  const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer);
+  const std::string run = RunEntry(printer);
   char szShort[MAX_PATH] = {0};
   GetShortPathNameA((dir + "\\" + testenv::DemoPackageParam("RESIDENT_EXE")).c_str(), szShort, MAX_PATH);
   const std::string head = std::string(szShort) + " /A \"" + dir + "\\O_P";
   ASSERT_EQ(0u, run.find(head)) << run;
   ASSERT_EQ(".TMP\"", run.substr(run.size() - 5)) << run;
   const std::string paramFile = run.substr(head.size() - 3, run.size() - head.size() + 2);
-  const testenv::InstallNames names = {printer, printer, port, szShort, paramFile};
+  const testenv::InstallNames names = {driver, printer, port, szShort, paramFile};
   const auto expectConfiguration = [&] {
-    EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
+    EXPECT_EQ(run, RunEntry(printer));
     ExpectRegistryHolds(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/prw3demo.reg"), true, names));
     for (const std::string& file : {testenv::DemoPackageParam("INI_FILE"), std::string("param.tmp")})
       EXPECT_EQ(testenv::BindInstallNames(testenv::ReadDemoPackageFile("template/" + file), false, names),
@@ -119,7 +188,8 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   };
   expectConfiguration();
 
-  // The entry's command starts the resident; Printer Status, once, writes O_PRUN back.
+  // The entry's command starts the resident, which serves the printer: Printer Status
+  // opens for it, and once writes O_PRUN back.
   CProcess resident;
   ASSERT_TRUE(resident.StartCommandLine(run)) << GetLastError();
   HWND hWnd = resident.Serving(printer);
@@ -127,20 +197,24 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   ASSERT_TRUE(PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK));
   const std::vector<Record> records = WaitForRecords(1);
   ASSERT_EQ(1u, records.size());
-  EXPECT_EQ("status", records[0].at("program"));
+  EXPECT_EQ("status|" + printer, records[0].at("program") + "|" + records[0].at("printer"));
   EXPECT_TRUE(WaitForProcessesToEnd(testenv::DemoPackageParam("STATUS_EXE").c_str()));
-  const std::string driverKey = "software\\OLMAR\\PRW3\\Driver\\" + printer;
+  const std::string driverKey = "software\\OLMAR\\PRW3\\Driver\\" + driver;
   const auto writeBacks = [&] {
     return testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "InstallPath") + "|" +
            testenv::GetReg(HKEY_LOCAL_MACHINE, driverKey, "O_PRUN");
   };
   EXPECT_EQ(dir + "|" + dir + "\\" + testenv::DemoPackageParam("STATUS_EXE"), writeBacks());
 
-  // The next version, pushed quietly without properties: it closes the resident, and one
-  // product remains with the same start-up entry, files, keys and write-backs.
-  const std::string kept = writeBacks();
-  ASSERT_EQ(0, Msiexec("/i", "", kNext));
-  EXPECT_EQ(0, resident.Wait(TIMEOUT_MS));
+  // The next version, pushed quietly without properties: it closes the resident and waits
+  // for its end, and one product remains with the same start-up entry, files, keys and
+  // write-backs.
+  const std::string kept = writeBacks(), log = testenv::TempDir() + "prw3-upgrade.log";
+  m_files.push_back(log);
+  ASSERT_EQ(0, Msiexec("/i", "/l*v \"" + log + "\"", kNext));
+  EXPECT_EQ(0, resident.Wait(0));
+  const std::string waited = "(process " + std::to_string(GetProcessId(resident.Handle())) + ") ended";
+  EXPECT_NE(std::string::npos, testenv::ReadFile(log).find(waited)) << waited;
   EXPECT_EQ(1, InstalledProducts());
   expectConfiguration();
   EXPECT_EQ(kept, writeBacks());
@@ -150,39 +224,76 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
   EXPECT_EQ(0, InstalledProducts());
   EXPECT_FALSE(testenv::FileExists(dir.substr(0, dir.rfind('\\')))) << "the install folders";
   EXPECT_FALSE(testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR"));
-  EXPECT_EQ("<missing>", testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer));
+  EXPECT_EQ("<missing>", RunEntry(printer));
   char szTarget[MAX_PATH];
   EXPECT_EQ(TARGET_FOUND, FindTargetKey(printer.c_str(), FALSE, szTarget));
 }
 
 TEST_F(PackageTest, FailedInstallLeavesNothingAndNamesAreCheckedAndKept) {
-  const std::string dir = testenv::DemoPackageParam("INSTALL_DIR");
-  const auto nothingLeft = [&](const std::string& printer) {
-    return InstalledProducts() == 0 && !testenv::FileExists(dir.substr(0, dir.rfind('\\'))) &&
-           !testenv::RegKeyExists(HKEY_LOCAL_MACHINE, "software\\OLMAR") &&
-           testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, printer) == "<missing>";
-  };
-  // Made to fail after the text files are written: everything is rolled back.
-  EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "PRINTER=prw3test DRIVER=prw3test PRW3FAILWHENDEFERRED=1"));
-  EXPECT_TRUE(nothingLeft("prw3test"));
-  // A double quote would break the parameter file's quoting: refused before anything is
-  // written (msiexec cannot pass one; the installer's own call can).
+  // The shipped package can fail neither on purpose nor by a switch; a copy made to fail
+  // after the text files are written is rolled back whole.
+  const std::string tables =
+      Query(BinDir() + kPackage, "SELECT `Action` FROM `CustomAction`") +
+      Query(BinDir() + kPackage, "SELECT `Value` FROM `Property` WHERE `Property` = 'SecureCustomProperties'");
+  for (const char* name : {"FailWhenDeferred", "PRW3FAILWHENDEFERRED"})
+    EXPECT_EQ(std::string::npos, tables.find(name)) << tables;
+  EXPECT_EQ(ERROR_INSTALL_FAILURE,
+            Msiexec("/i", "PRINTER=prw3test DRIVER=prw3test", FailingCopy(kPackage, 3073, 6590)));
+  EXPECT_TRUE(NothingLeft(L"prw3test"));
+  // A double quote would break the parameter file's quoting, and a name the system's code
+  // page (1252 here) cannot hold could not reach the resident: refused before anything is
+  // written (msiexec cannot pass them; the installer's own calls can).
   MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
   EXPECT_EQ(UINT(ERROR_INSTALL_FAILURE),
             MsiInstallProductA((BinDir() + kPackage).c_str(), "PRINTER=\"Office \"\"A\"\"\" DRIVER=prw3test"));
-  EXPECT_TRUE(nothingLeft("Office \"A\""));
+  EXPECT_TRUE(NothingLeft(L"Office \"A\""));
+  const std::string path = BinDir() + kPackage;
+  EXPECT_EQ(UINT(ERROR_INSTALL_FAILURE),
+            MsiInstallProductW(std::wstring(path.begin(), path.end()).c_str(),
+                               L"PRINTER=\"\u0141\u00F3d\u017A Printer\" DRIVER=\"\u0141\u00F3d\u017A Drv\""));
+  EXPECT_TRUE(NothingLeft(L"\u0141\u00F3d\u017A Printer"));
   // A name starting with '#' comes back whole when a repair reads the saved names, and
-  // the uninstall finds its entry by it.
+  // the uninstall finds its entry by it. With its saved value gone, a repair takes the name
+  // from the installed parameter file, never from its command line.
   ASSERT_EQ(0, Msiexec("/i", "\"PRINTER=#2 Office\" DRIVER=prw3test"));
-  const std::string run = testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office");
-  const std::string paramFile = run.substr(run.find(" /A \"") + 5, run.size() - run.find(" /A \"") - 6);
+  const std::string run = RunEntry("#2 Office");
   testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office");
-  testenv::RemoveFile(paramFile);
-  ASSERT_EQ(0, Msiexec("/i", "REINSTALL=ALL REINSTALLMODE=amus"));
-  EXPECT_EQ(run, testenv::GetReg(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "#2 Office"));
-  EXPECT_EQ(0u, testenv::ReadFile(paramFile).find("/P \"#2 Office\"\r\n"));
+  testenv::RemoveFile(ParamFileOf(run));
+  ASSERT_EQ(0, Msiexec("/i", "REINSTALL=ALL REINSTALLMODE=omus"));
+  EXPECT_EQ(run, RunEntry("#2 Office"));
+  EXPECT_EQ(0u, testenv::ReadFile(ParamFileOf(run)).find("/P \"#2 Office\"\r\n"));
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Setup", "Printer");
+  ASSERT_EQ(0, Msiexec("/i", "REINSTALL=ALL REINSTALLMODE=omus PRINTER=Other"));
+  EXPECT_EQ("<missing>", RunEntry("Other"));
+  EXPECT_EQ(run, RunEntry("#2 Office"));
+  EXPECT_EQ("#2 Office", testenv::GetReg(HKEY_LOCAL_MACHINE, "software\\OLMAR\\PRW3\\Setup", "Printer"));
   ASSERT_EQ(0, Msiexec("/x"));
-  EXPECT_TRUE(nothingLeft("#2 Office"));
+  EXPECT_TRUE(NothingLeft(L"#2 Office"));
+}
+
+TEST_F(PackageTest, TakesOverNoEntryOfOthersAndAFailedUpgradeKeepsItsOwn) {
+  // Another program's start-up entry, and a driver key of another installation, are
+  // refused as names before anything is written, and stay.
+  const std::string otherKey = "software\\OLMAR\\PRW3\\Driver\\Other Drv";
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, REG_RUN_KEY, "Victim", "C:\\victim.exe");
+  testenv::SetRegString(HKEY_LOCAL_MACHINE, otherKey, "ModelID", "OTHER");
+  EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "PRINTER=Victim DRIVER=prw3test"));
+  EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "PRINTER=prw3test \"DRIVER=Other Drv\""));
+  Msiexec("/x");
+  EXPECT_EQ("C:\\victim.exe|OTHER",
+            RunEntry("Victim") + "|" + testenv::GetReg(HKEY_LOCAL_MACHINE, otherKey, "ModelID"));
+  testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
+  // An upgrade that fails after it has closed the resident of a printer the spooler does
+  // not know: the installed version keeps its start-up entry and parameter file.
+  ASSERT_EQ(0, Msiexec("/i", "\"PRINTER=prw3 gone\" DRIVER=prw3test"));
+  const std::string run = RunEntry("prw3 gone");
+  const std::string param = testenv::ReadFile(ParamFileOf(run));
+  EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec("/i", "", FailingCopy(kNext, 1, 1350)));
+  EXPECT_EQ(1, InstalledProducts());
+  EXPECT_EQ(run, RunEntry("prw3 gone"));
+  EXPECT_EQ(param, testenv::ReadFile(ParamFileOf(run)));
+  ASSERT_EQ(0, Msiexec("/x"));
+  EXPECT_TRUE(NothingLeft(L"prw3 gone"));
 }
 
 }  // namespace
