@@ -49,7 +49,7 @@ protected:
   static std::vector<std::string> Started();
   // Decides, until the test's end, whether the shell takes an icon call (NIM_ADD...).
   static void ShellTakes(std::function<bool(DWORD dwMessage)> fn);
-  // The milliseconds the resident slept since the test began.
+  // The milliseconds the resident slept since the test began (or Reinstall).
   static DWORD Slept();
   // The items of the last pop-up menu shown, joined by ", ": "\"text\" id [default]" for a
   // text item, "id" for an owner-drawn one, "-" for a separator.
