@@ -16,6 +16,7 @@ namespace {
 const char kNo[] = "<missing>";
 const char kIcon0[] = "icon add 0 prw3test\nclosed\nicon delete 0 prw3test";
 const char kFlash[] = "icon add 0 prw3test\nicon delete 0 prw3test";
+const char kModify0[] = "icon modify 0 prw3test\nclosed\nicon delete 0 prw3test";
 const char kIcon2[] = "icon add 2 prw3test\nclosed\nicon delete 2 prw3test";
 const char kNoFile[] = "box Could not find specified file.|OLMAR Printwatch 3|owned";
 const char kNoMemory[] = "box Insufficient memory.|OLMAR Printwatch 3|unowned";
@@ -56,66 +57,72 @@ protected:
   }
   void NoResources() { FailLoad(m_driver.englishResources, ERROR_MOD_NOT_FOUND); }
   void PrinterLibraryLocked() { FailLoad(m_driver.printerLibrary, ERROR_SHARING_VIOLATION); }
+  void Gone() { Spooler(ERROR_INVALID_PRINTER_NAME); }
+  void NeitherPrinterNorPort() { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }
   void PortOnly() {
     TearDown();
     m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
   }
-  std::function<void()> Failing(const char* pszApi, DWORD dwError, unsigned nAt = fault::kEveryCall) {
-    return [=] { Fail(pszApi, dwError, nAt); };
-  }
-  static std::function<void()> Shell(std::function<bool(DWORD)> takes) {
-    return [takes] { ShellTakes(takes); };
+  // The start-up entry's line for "", else the line with "@" for the quoted parameter file.
+  std::string Line(std::string form) const {
+    const size_t nAt = form.find('@');
+    if (nAt != std::string::npos) form.replace(nAt, 1, "\"" + m_driver.paramFile + "\"");
+    return form;
   }
 };
 
 TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
-  // What it saw; whether the start-up entry and its parameter file stay; the target's
-  // "TrayIconEnable" afterwards.
-  const std::tuple<const char*, std::function<void()>, const char*, bool, const char*> cases[] = {
-      {"installed", [] {}, kIcon0, true, "1"},
-      {"target off", [this] { TargetOff(); }, "", false, "0"},
-      {"target without TrayIconEnable", [this] { TargetWithoutEnable(); }, "", false, "0"},
-      {"resource library missing", [this] { NoResources(); }, kNoFile, false, "0"},
+  // The command line (see Line); what it saw; whether the start-up entry and its parameter
+  // file stay; the target's "TrayIconEnable" afterwards.
+  const std::tuple<const char*, std::function<void()>, const char*, const char*, bool, const char*> cases[] = {
+      {"installed", [] {}, "", kIcon0, true, "1"},
+      {"target off", [this] { TargetOff(); }, "", "", false, "0"},
+      {"target without TrayIconEnable", [this] { TargetWithoutEnable(); }, "", "", false, "0"},
+      {"resource library missing", [this] { NoResources(); }, "", kNoFile, false, "0"},
       // Known by its port alone, the target switched off is the port's.
       {"port only, resource library missing",
        [this] {
          PortOnly();
          NoResources();
        },
+       "",
        kNoFile,
        false,
        "0"},
       // The block made, the view of its first entry fails.
-      {"table view fails", Failing("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2), kNoMemory, true, kNo},
-      {"table cannot be made", Failing("CreateFileMappingA", ERROR_ACCESS_DENIED), "", true, kNo},
-      {"no model id", [this] { NoModelID(); }, "", true, kNo},
+      {"table view fails", [this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, "", kNoMemory, true, kNo},
+      {"table cannot be made", [this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }, "", "", true, kNo},
+      {"no model id", [this] { NoModelID(); }, "", "", true, kNo},
       // Without its menu the resident ends, its icon shown for a moment.
-      {"menu missing", Failing("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND), kFlash, true, "1"},
-      {"no target, INI icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }, kIcon2, true, kNo},
-      {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", false, kNo},
+      {"menu missing", [this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }, "", kFlash, true, "1"},
+      {"no target, icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }, "", kIcon2, true, kNo},
+      {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", "", false, kNo},
       // Without a target and an INI file it counts as on, and then finds no resource library.
-      {"no target and no INI file", [this] { NoTarget(nullptr); }, kNoFile, false, kNo},
+      {"no target and no INI file", [this] { NoTarget(nullptr); }, "", kNoFile, false, kNo},
       // At log-on the notification area may not be ready yet, may report an add it made
       // as failed, or may never come.
-      {"shell ready after 3 s", Shell([](DWORD) { return Slept() >= 3000; }), kIcon0, true, "1"},
-      {"shell refuses the add",
-       Shell([](DWORD dwMessage) { return dwMessage != NIM_ADD; }),
-       "icon modify 0 prw3test\nclosed\nicon delete 0 prw3test",
-       true,
-       "1"},
-      {"shell never ready", Shell([](DWORD) { return false; }), "", true, "1"},
+      {"shell ready after 3 s", [] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }, "", kIcon0, true, "1"},
+      {"shell refuses the add", [] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }, "", kModify0, true, "1"},
+      {"shell never ready", [] { ShellTakes([](DWORD) { return false; }); }, "", "", true, "1"},
+      // A printer the spooler says does not exist takes its entry and file with it when
+      // started with "/A " in either case; not with "/A" at the very end, or no /A at all.
+      {"printer gone", [this] { Gone(); }, "", "", false, kNo},
+      {"printer gone, /a", [this] { Gone(); }, "/a @", "", false, kNo},
+      {"printer gone, /A at the end", [this] { Gone(); }, "/P \"prw3test\" /A", "", true, kNo},
+      {"printer gone, no /A", [this] { Gone(); }, "/P \"prw3test\"", "", true, kNo},
+      // A spooler that is not up or refuses the open proves no deleted printer.
+      {"spooler down", [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, "", "", true, kNo},
+      {"open refused", [this] { Spooler(ERROR_ACCESS_DENIED); }, "", "", true, kNo},
+      // Neither printer nor port: the entry naming the parameter file goes with the file.
+      {"neither printer nor port", [this] { NeitherPrinterNorPort(); }, "", "", false, kNo},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
-      {"printer library locked",
-       [this] { FailLoad(m_driver.printerLibrary, ERROR_SHARING_VIOLATION); },
-       kIcon0,
-       1,
-       kNo},
+      {"printer library locked", [this] { PrinterLibraryLocked(); }, "", kIcon0, true, kNo},
   };
-  for (const auto& [name, arrange, seen, entryKept, enable] : cases) {
+  for (const auto& [name, arrange, form, seen, entryKept, enable] : cases) {
     Reinstall();
     arrange();
-    EXPECT_EQ(0, Run("")) << name;
+    EXPECT_EQ(0, Run(Line(form))) << name;
     ReleaseHooks();
     EXPECT_EQ(seen, Seen()) << name;
     EXPECT_EQ(entryKept ? 2 : 0, HasRunEntry() + testenv::FileExists(m_driver.paramFile)) << name << ": entry, file";
@@ -226,35 +233,6 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
     EXPECT_EQ("icon add 0 prw3test\nclosed", Lines({"icon add", "timer", "closed"})) << pszEndTime;
   }
   EXPECT_TRUE(restarts.empty());
-}
-
-TEST_F(ResidentStartupTest, NoPrinterRemovesTheEntryOnlyWithSlashABlankAndADeletedPrinter) {
-  // A printer the spooler does not know, with a start-up entry and parameter file of ours.
-  // "/A " in either case counts; "/A" at the very end, or no /A at all, does not; a
-  // spooler that is not up or refuses the open proves no deleted printer.
-  const std::string slashA = "/A \"" + m_driver.paramFile + "\"";
-  const std::tuple<std::string, DWORD, bool> cases[] = {
-      {slashA, 0, false},
-      {"/a \"" + m_driver.paramFile + "\"", 0, false},
-      {"/P \"gone printer\" /A", 0, true},
-      {"/P \"gone printer\"", 0, true},
-      {slashA, RPC_S_SERVER_UNAVAILABLE, true},
-      {slashA, ERROR_ACCESS_DENIED, true},
-  };
-  for (const auto& [cmdLine, dwSpoolerError, kept] : cases) {
-    testenv::WriteFile(m_driver.paramFile, "/P \"gone printer\"\r\n");
-    testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, "gone printer", m_driver.runCommand);
-    if (dwSpoolerError) Spooler(dwSpoolerError);
-    EXPECT_EQ(0, Run(cmdLine));
-    ReleaseHooks();
-    EXPECT_EQ(kept, testenv::GetReg(HKEY_CURRENT_USER, kRunKey, "gone printer") != "<missing>") << cmdLine;
-    EXPECT_EQ(kept, testenv::FileExists(m_driver.paramFile)) << cmdLine << " " << dwSpoolerError;
-  }
-  testenv::DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "gone printer");
-  // Neither printer nor port: the entry naming the parameter file goes with the file.
-  testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n");
-  EXPECT_EQ(0, Run(slashA));
-  EXPECT_FALSE(HasRunEntry() || testenv::FileExists(m_driver.paramFile));
 }
 
 TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
