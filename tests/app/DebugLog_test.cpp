@@ -7,16 +7,19 @@
 
 TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) {
   // A folder of this run's own: a run that crashed leaves one that must not spoil the next.
-  const std::string key = "SOFTWARE\\OLMAR\\PRW3\\Debug", tooLong = "C:\\" + std::string(300, 'a'),
-                    dir = testenv::TempDir() + "prw3-logs" + std::to_string(GetCurrentProcessId()),
-                    path = dir + "\\O_PxxIC.LOG";
+  const std::string key = "SOFTWARE\\OLMAR\\PRW3\\Debug";
+  const std::string tooLong = "C:\\" + std::string(300, 'a');
+  const std::string dir = testenv::TempDir() + "prw3-logs" + std::to_string(GetCurrentProcessId());
+  const std::string path = dir + "\\O_PxxIC.LOG";
   // No key; then the type is not looked at: data of at most 4 bytes that is not all zero switches it on.
   std::string on = std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
-  const std::pair<DWORD, std::string> cases[] = {{REG_DWORD, std::string(4, '\0')},
-                                                 {REG_SZ, std::string("1", 2)},
-                                                 {REG_SZ, std::string("1234", 5)},
-                                                 {REG_SZ, std::string(1, '\0')},
-                                                 {REG_DWORD, std::string("\1\0\0\0", 4)}};
+  const std::pair<DWORD, std::string> cases[] = {
+      {REG_DWORD, std::string(4, '\0')},
+      {REG_SZ, std::string("1", 2)},
+      {REG_SZ, std::string("1234", 5)},
+      {REG_SZ, std::string(1, '\0')},
+      {REG_DWORD, std::string("\1\0\0\0", 4)},
+  };
   for (const auto& [type, data] : cases) {
     testenv::SetRegValue(HKEY_LOCAL_MACHINE, key, "O_PIC", type, data.data(), DWORD(data.size()));
     on += std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
@@ -24,11 +27,15 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
   EXPECT_EQ("001001", on);
   EXPECT_EQ(0, DebugLogWrite("lost") + DebugLogWriteStr("lost", "x") + DebugLogWriteInt("lost", 1)) << "no folder yet";
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
-  fault::CHook open("_fsopen"), close("fclose");
+  fault::CHook open("_fsopen");
+  fault::CHook close("fclose");
   DWORD dwTick = 0;
-  auto r = FAULT_REPLACE(GetTickCount, [&](auto) { return dwTick; });
+  auto uptime = FAULT_REPLACE(GetTickCount, [&](auto) { return dwTick; });
   // After 24.8 days of uptime the count turns negative, and the field grows.
-  for (DWORD tick : {0x0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) EXPECT_EQ(1, DebugLogWrite((dwTick = tick, "x")));
+  for (DWORD tick : {0x0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    dwTick = tick;
+    EXPECT_EQ(1, DebugLogWrite("x"));
+  }
   EXPECT_EQ(0,
             DebugLogWrite(nullptr) + DebugLogWriteStr(nullptr, "x") + DebugLogWriteStr("x", nullptr) +
                 DebugLogWriteInt(nullptr, 1));

@@ -14,77 +14,74 @@ void Set(const char* pszKey, const char* pszName, const std::string& value) {
 }
 
 TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
-  // Whether the IO_URL key stays; the items after the first two.
+  // Whether the IO_URL key stays; the items after the first two. 930 has a command but no
+  // text: it is no item, and no shown item for the separators.
   const std::tuple<const char*, bool, std::function<void()>, std::string> cases[] = {
-      // 930 has a command but no text: it is no item and no shown item for the separators.
-      {"installed", true, [] {}, "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
-      {"no IO_URL key: the DepExe item 925 goes; \"3,2\": the third shown item never comes",
-       false,
-       [] { Set(kMenuKey, "Separators", "3,2"); },
-       "---\nownerdraw 920\nownerdraw 921\n"},
-      {"the DepExe name is matched in upper case",
+      {"installed", true, [] {}, "-, 920, -, 921, 925"},
+      // Without the IO_URL key the DepExe item goes.
+      {"\"3,2\": the third shown item never comes", false, [] { Set(kMenuKey, "Separators", "3,2"); }, "-, 920, 921"},
+      {"the DepExe name matched in upper case",
        false,
        [] { Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"); },
-       "---\nownerdraw 920\n---\nownerdraw 921\n"},
+       "-, 920, -, 921"},
       {"the first item naming DepExe and MENU is the DepExe item",
        false,
        [this] { Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"); },
-       "---\nownerdraw 920\n---\nownerdraw 925\n"},
+       "-, 920, -, 925"},
       // The resource library with a text for the last command too.
       {"the DepExe item may be the last command",
        false,
        [this] {
-         Set(kMenuKey, "925", "C:\\help.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu");
+         Set(kMenuKey, "925", "C:\\help.exe");
+         Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu");
          Keep(std::make_shared<fault::CReplace<decltype(&LoadStringA)>>(
              "LoadStringA", [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
                return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
              }));
        },
-       "---\nownerdraw 920\n---\nownerdraw 921\nownerdraw 925\n"},
-      {"\"0,2\" places none; a DepExe without a backslash names no item",
+       "-, 920, -, 921, 925"},
+      {"\"0,2\" places none", true, [] { Set(kMenuKey, "Separators", "0,2"); }, "-, 920, 921, 925"},
+      {"a DepExe without a backslash names no item",
        false,
-       [] { Set(kMenuKey, "Separators", "0,2"), Set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
-       "---\nownerdraw 920\nownerdraw 921\nownerdraw 925\n"},
+       [] { Set(kDriverKey, "DepExe", "O_PAUX.EXE"); },
+       "-, 920, -, 921, 925"},
       {"blanks, a plus sign and a zero before a number, blanks after it; a negative one is never reached",
        true,
        [] { Set(kMenuKey, "Separators", " +01 , 3 ,-4"); },
-       "---\n---\nownerdraw 920\nownerdraw 921\n---\nownerdraw 925\n"},
+       "-, -, 920, 921, -, 925"},
       {"a command present but empty gives no item, though its text exists",
        true,
        [] { Set(kMenuKey, "921", ""); },
-       "---\nownerdraw 920\n---\nownerdraw 925\n"},
+       "-, 920, -, 925"},
       {"no Menu key: the resource menu alone", true, [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }, ""},
       {"no item records (their allocation failed): plain text items",
        true,
        [this] { Keep(std::make_shared<fault::CFailNew>(1)); },
-       "---\n\"Print Test Page\" 920\n---\n\"Cleaning Utility\" 921\n\"Online Help\" 925\n"},
+       "-, \"Print Test Page\" 920, -, \"Cleaning Utility\" 921, \"Online Help\" 925"},
   };
   for (const auto& [why, ioUrl, arrange, expected] : cases) {
     Reinstall();
     if (!ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\OLMAR\\prw3test IO_URL");
     arrange();
-    std::string items;
-    EXPECT_EQ(0, Run("", {[&] { items = MenuItems(); }}));
-    EXPECT_EQ("\"prw3test\" 900 default\n\"Monitoring Preferences\" 901\n" + expected, items) << why;
+    EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
     ReleaseHooks();
+    EXPECT_EQ("\"prw3test\" 900 default, \"Monitoring Preferences\" 901" + (expected.empty() ? "" : ", " + expected),
+              MenuShown())
+        << why;
   }
-  // The DepExe name: upper-cased after its last backslash; none without a value, or
-  // without room for it.
-  testenv::CGuarded none(0), name(MAX_PATH);
-  EXPECT_EQ(0, Run("", {[&] {
-                     EXPECT_TRUE(g_pMainFrame->GetDepExeName(name, MAX_PATH) && std::string(name) == "O_PAUX.EXE");
-                     EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0));
-                     testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, "DepExe");
-                     EXPECT_FALSE(g_pMainFrame->GetDepExeName(name, MAX_PATH));
-                   }}));
+  // Asked for the DepExe name without room for it, the frame writes nothing.
+  testenv::CGuarded none(0);
+  EXPECT_EQ(0, Run("", {[&] { EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0)); }}));
 }
 
 TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
-  // 920 has the demo's 16 x 16 picture, 921 one 24 x 12 (given after start-up), 925 none.
-  // Each item is drawn into a 32-bit bitmap; the calls that draw it are recorded.
+  // 920 has the demo's 16 x 16 picture, 921 one of 24 x 12, 925 none. Each item is drawn
+  // into a 32-bit bitmap; the calls that draw it are recorded.
+  auto pictures = FAULT_REPLACE(LoadBitmapA, [](auto real, HINSTANCE h, LPCSTR psz) {
+    return psz == MAKEINTRESOURCEA(921) ? CreateBitmap(24, 12, 1, 32, nullptr) : real(h, psz);
+  });
   std::vector<std::string> calls;
   const auto at = [](int x, int y) { return std::to_string(x) + "," + std::to_string(y) + " "; };
-  int y = 0;  // where text of the font's height lands in an item 19 pixels high
   auto blit =
       FAULT_REPLACE(BitBlt, [&](auto real, HDC hdc, int x, int y, int cx, int cy, HDC src, int sx, int sy, DWORD rop) {
         calls.push_back("blit " + at(x, y) + std::to_string(cx) + "x" + std::to_string(cy) +
@@ -95,54 +92,47 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
     calls.push_back("text " + at(x, y) + std::string(psz, cch));
     return real(hdc, x, y, psz, cch);
   });
-  EXPECT_EQ(0, Run("", {[&] {
-                     CMenuItem& item = g_pMainFrame->m_pMenuItems[1];
-                     DeleteObject(item.m_hBitmap);
-                     item.m_hBitmap = CreateBitmap(24, 12, 1, 32, nullptr);
-                     HBITMAP hTarget = CreateBitmap(200, 40, 1, 32, nullptr);
-                     HDC hdc = CreateCompatibleDC(nullptr), hic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
-                     HGDIOBJ hOld = SelectObject(hdc, hTarget);
-                     SIZE extent = {}, line = {};
-                     GetTextExtentPoint32A(hdc, "x", 1, &line);
-                     y = 20 + (19 - line.cy) / 2;
-                     GetTextExtentPoint32A(hic, "Print Test Page", 15, &extent);
-                     // Commands outside the records are neither measured nor drawn.
-                     for (UINT id : {919u, 920u, 921u, 925u, 999u}) {
-                       const bool bOutside = id == 919u || id == 999u;
-                       MEASUREITEMSTRUCT measure = {ODT_MENU, 0, id, 0, 0, 0};
-                       SendMessageA(Window(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-                       if (id == 920u)
-                         EXPECT_EQ(std::make_pair(UINT(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx),
-                                                  UINT(GetSystemMetrics(SM_CYMENU))),
-                                   std::make_pair(measure.itemWidth, measure.itemHeight));
-                       if (bOutside) EXPECT_EQ(0u, measure.itemWidth + measure.itemHeight) << id;
-                       SetTextColor(hdc, RGB(1, 2, 3)), SetBkColor(hdc, RGB(4, 5, 6));
-                       DRAWITEMSTRUCT draw = {ODT_MENU,
-                                              0,
-                                              id,
-                                              ODA_DRAWENTIRE,
-                                              id == 921u ? UINT(ODS_SELECTED) : 0u,
-                                              nullptr,
-                                              hdc,
-                                              {10, 20, 190, 39},
-                                              0};
-                       SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
-                       EXPECT_EQ(RGB(1, 2, 3), GetTextColor(hdc)) << id << ": the context is left as it was found";
-                       EXPECT_EQ(RGB(4, 5, 6), GetBkColor(hdc)) << id;
-                       if (!bOutside)
-                         EXPECT_EQ(GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU), GetPixel(hdc, 189, 38))
-                             << id;
-                     }
-                     SelectObject(hdc, hOld);
-                     DeleteDC(hdc), DeleteDC(hic), DeleteObject(hTarget);
-                   }}));
+  HBITMAP hTarget = CreateBitmap(200, 40, 1, 32, nullptr);
+  HDC hdc = CreateCompatibleDC(nullptr);
+  HGDIOBJ hOld = SelectObject(hdc, hTarget);
+  HDC hic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+  SIZE line = {};
+  SIZE extent = {};
+  GetTextExtentPoint32A(hdc, "x", 1, &line);
+  GetTextExtentPoint32A(hic, "Print Test Page", 15, &extent);
+  DeleteDC(hic);
+  const int y = 20 + (19 - line.cy) / 2;  // where text of the font's height lands in an item 19 pixels high
+  // Commands outside the records are neither measured nor drawn.
+  const auto drawEach = [&] {
+    const SIZE size = Measure(920);
+    EXPECT_EQ(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx, size.cx);
+    EXPECT_EQ(GetSystemMetrics(SM_CYMENU), size.cy);
+    for (UINT id : {919u, 920u, 921u, 925u, 999u}) {
+      const bool bOutside = id == 919u || id == 999u;
+      EXPECT_EQ(bOutside, Measure(id).cy == 0) << id;
+      const COLORREF crFill =
+          bOutside ? GetPixel(hdc, 189, 38) : GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU);
+      SetTextColor(hdc, RGB(1, 2, 3));
+      SetBkColor(hdc, RGB(4, 5, 6));
+      Draw(id, hdc, {10, 20, 190, 39}, id == 921u ? UINT(ODS_SELECTED) : 0u);
+      EXPECT_EQ(crFill, GetPixel(hdc, 189, 38)) << id;
+      EXPECT_EQ(RGB(1, 2, 3), GetTextColor(hdc)) << id << ": the context is left as it was found";
+      EXPECT_EQ(RGB(4, 5, 6), GetBkColor(hdc)) << id;
+    }
+  };
+  EXPECT_EQ(0, Run("", {drawEach}));
+  SelectObject(hdc, hOld);
+  DeleteDC(hdc);
+  DeleteObject(hTarget);
   // The picture at the left, centred; the text after its width and a gap, or 30 pixels in.
-  EXPECT_EQ(std::vector<std::string>({"blit 14,21 16x16",
-                                      "text " + at(40, y) + "Print Test Page",
-                                      "blit 14,23 24x12",
-                                      "text " + at(48, y) + "Cleaning Utility",
-                                      "text " + at(40, y) + "Online Help"}),
-            calls);
+  const std::vector<std::string> drawn = {
+      "blit 14,21 16x16",
+      "text " + at(40, y) + "Print Test Page",
+      "blit 14,23 24x12",
+      "text " + at(48, y) + "Cleaning Utility",
+      "text " + at(40, y) + "Online Help",
+  };
+  EXPECT_EQ(drawn, calls);
 }
 
 TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
@@ -167,20 +157,16 @@ TEST_F(TrayMenuTest, ATickOrAClickUnderTheOpenMenu) {
   // A click on the icon while its menu is open opens no second menu. A tick while the menu
   // is open finds the printer deleted: the window closes under the open menu, whose loop
   // dispatches the close, and the menu ends without using what was destroyed.
-  EXPECT_EQ(0, Run("", {[] {
-                     WhileMenuOpen([] {
-                       SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-                       fault::CHook gone("OpenPrinterA", ERROR_INVALID_PRINTER_NAME),
-                           goneW("OpenPrinterW", ERROR_INVALID_PRINTER_NAME);
-                       SendMessageA(Window(), WM_TIMER, g_pMainFrame->m_nTimerID, 0);
-                       // The menu's own loop: it dispatches what is posted and leaves the quit for the program's.
-                       MSG msg = {};
-                       while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT)
-                         DispatchMessageA(&msg);
-                       if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
-                     });
-                     Tray(WM_RBUTTONDOWN);
-                   }}));
+  WhileMenuOpen([this] {
+    SendMessageA(Window(), WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    Spooler(ERROR_INVALID_PRINTER_NAME);
+    SendMessageA(Window(), WM_TIMER, DELPRN_TIMER_ID, 0);
+    // The menu's own loop: it dispatches what is posted and leaves the quit for the program's.
+    MSG msg = {};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageA(&msg);
+    if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
+  });
+  EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
   EXPECT_EQ("menu 2 owner", Lines({"menu"}));
   EXPECT_FALSE(HasRunEntry());
 }

@@ -12,8 +12,8 @@
 #include <io.h>
 
 #include <deque>
+#include <map>
 #include <sstream>
-#include <memory>
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int);
 
@@ -21,10 +21,15 @@ namespace {
 
 std::vector<std::string> g_journal;
 std::deque<std::function<void()>> g_steps;
-std::function<void()> g_whileMenuOpen, g_whileBoxOpen;
+std::function<void()> g_whileMenuOpen;
+std::function<void()> g_whileBoxOpen;
+std::function<bool(DWORD)> g_shellTakes;
+std::map<HICON, int> g_icons;  // the icons loaded, by resource index
+std::string g_menuShown;
+DWORD g_dwSlept = 0;
 int g_nIdle = 0;  // turns since the last step
 
-// The loop's turns come from a thread timer of the platform's own, out of the hooks' reach.
+// The platform's own functions, out of the hooks' reach.
 template <typename F>
 F User32(const char* pszName) {
   return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), pszName)));
@@ -35,32 +40,96 @@ const auto g_pfnPostMessage = User32<decltype(&PostMessageA)>("PostMessageA");
 
 HWND ResidentWindow() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
 
-void CALLBACK OnTurn(HWND, UINT, UINT_PTR, DWORD) {
+void OnTurn() {
+  HWND hWnd = ResidentWindow();
   if (!g_steps.empty()) {
     g_nIdle = 0;
     std::function<void()> step = std::move(g_steps.front());
     g_steps.pop_front();
     step();
-  } else if (HWND hWnd = ResidentWindow()) {
+  } else if (hWnd && ++g_nIdle % 100 == 1) {
     // Closed as other programs close it; one that never closes is destroyed.
-    if (++g_nIdle % 100 == 1) g_journal.push_back("closed"), g_pfnPostMessage(hWnd, WM_CLOSE, 0, 0);
-    if (g_nIdle == 500) ADD_FAILURE() << "the resident did not close", DestroyWindow(hWnd);
-  } else if (++g_nIdle == 100) {
+    g_journal.push_back("closed");
+    g_pfnPostMessage(hWnd, WM_CLOSE, 0, 0);
+  } else if (hWnd && g_nIdle == 500) {
+    ADD_FAILURE() << "the resident did not close";
+    DestroyWindow(hWnd);
+  } else if (!hWnd && ++g_nIdle == 100) {
     // Nothing could ever end a loop without the window.
     ADD_FAILURE() << "the message loop runs without a window";
     PostQuitMessage(0);
   }
 }
 
-std::string Shown(HICON hIcon) {
-  for (int i = 0; g_pMainFrame && i < TRAYICON_COUNT; ++i)
-    if (hIcon && g_pMainFrame->m_hIcon[i] == hIcon) return std::to_string(i);
-  return "?";
+// The loop's turns come as timer messages to a window of the harness: a fault in a step
+// then ends the run, where a timer callback's fault would be swallowed by the dispatch.
+LRESULT CALLBACK TurnProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_TIMER) OnTurn();
+  return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+// Made before any test, so before any hook.
+const HWND g_hTurns = [] {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = TurnProc;
+  wc.lpszClassName = "Prw3Turns";
+  User32<decltype(&RegisterClassA)>("RegisterClassA")(&wc);
+  const auto pfnCreate = User32<decltype(&CreateWindowExA)>("CreateWindowExA");
+  return pfnCreate(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}();
+
+std::string Items(HMENU hMenu) {
+  std::string items;
+  for (UINT i = 0; i < UINT(GetMenuItemCount(hMenu)); ++i) {
+    char szText[MAX_PATH] = {0};
+    GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
+    const UINT uState = GetMenuState(hMenu, i, MF_BYPOSITION);
+    std::string item = std::to_string(GetMenuItemID(hMenu, int(i)));
+    if (uState & MF_SEPARATOR)
+      item = "-";
+    else if (!(uState & MF_OWNERDRAW))
+      item = "\"" + std::string(szText) + "\" " + item + (uState & MF_DEFAULT ? " default" : "");
+    items += (items.empty() ? "" : ", ") + item;
+  }
+  return items;
 }
 
 }  // namespace
 
 std::vector<std::string>& ResidentTest::Journal() { return g_journal; }
+void ResidentTest::ShellTakes(std::function<bool(DWORD)> fn) { g_shellTakes = std::move(fn); }
+DWORD ResidentTest::Slept() { return g_dwSlept; }
+std::string ResidentTest::MenuShown() { return g_menuShown; }
+void ResidentTest::WhileMenuOpen(std::function<void()> fn) { g_whileMenuOpen = std::move(fn); }
+void ResidentTest::WhileBoxOpen(std::function<void()> fn) { g_whileBoxOpen = std::move(fn); }
+HWND ResidentTest::Window() { return ResidentWindow(); }
+void ResidentTest::Post(UINT uMsg, WPARAM wParam, LPARAM lParam) { g_pfnPostMessage(Window(), uMsg, wParam, lParam); }
+
+std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
+  std::string lines;
+  for (const std::string& line : g_journal)
+    for (const char* pszPrefix : prefixes)
+      if (line.rfind(pszPrefix, 0) == 0) lines += (lines.empty() ? "" : "\n") + line;
+  return lines;
+}
+
+std::vector<std::string> ResidentTest::Started() {
+  std::vector<std::string> started;
+  for (const std::string& line : g_journal)
+    if (line.rfind("start ", 0) == 0) started.push_back(line.substr(6));
+  return started;
+}
+
+void ResidentTest::Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState) {
+  DRAWITEMSTRUCT draw = {ODT_MENU, 0, nID, ODA_DRAWENTIRE, uState, nullptr, hdc, rc, 0};
+  SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+}
+
+SIZE ResidentTest::Measure(UINT nID) {
+  MEASUREITEMSTRUCT measure = {ODT_MENU, 0, nID, 0, 0, 0};
+  SendMessageA(Window(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+  return {LONG(measure.itemWidth), LONG(measure.itemHeight)};
+}
 
 std::string ResidentTest::ParamFiles() {
   std::string files;
@@ -78,22 +147,10 @@ void ResidentTest::RemoveParamFiles() {
   for (std::string path; std::getline(files, path);) testenv::RemoveFile(path);
 }
 
-std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
-  std::string lines;
-  for (const std::string& line : g_journal)
-    for (const char* pszPrefix : prefixes)
-      if (line.rfind(pszPrefix, 0) == 0) lines += (lines.empty() ? "" : "\n") + line;
-  return lines;
-}
-
-void ResidentTest::WhileMenuOpen(std::function<void()> fn) { g_whileMenuOpen = std::move(fn); }
-void ResidentTest::WhileBoxOpen(std::function<void()> fn) { g_whileBoxOpen = std::move(fn); }
-HWND ResidentTest::Window() { return ResidentWindow(); }
-void ResidentTest::Post(UINT uMsg, WPARAM wParam, LPARAM lParam) { g_pfnPostMessage(Window(), uMsg, wParam, lParam); }
-void ResidentTest::Tray(UINT uMouseMessage) { Post(WM_TRAYNOTIFY, 0, uMouseMessage); }
-
 void ResidentTest::SetUp() {
   g_journal.clear();
+  g_shellTakes = nullptr;
+  g_dwSlept = 0;
   testenv::RemoveFile(DEBUG_LOG_PATH);
   RemoveParamFiles();
   m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test");
@@ -101,6 +158,7 @@ void ResidentTest::SetUp() {
 
 void ResidentTest::TearDown() {
   ReleaseHooks();
+  testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey);
   RemoveParamFiles();
   testenv::UninstallDemoDriver();
 }
@@ -117,19 +175,29 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     // A second process: its window goes with it, and nothing of it reaches the first.
     const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
     g_pMainFrame = nullptr;
-    for (HWND h = nullptr; (h = FindWindowExA(nullptr, h, TRAY_WND_CLASS, nullptr)) != nullptr;)
-      if (h != pFirst->m_hWnd) DestroyWindow(h), h = nullptr;
+    HWND hOther = FindWindowExA(nullptr, nullptr, TRAY_WND_CLASS, nullptr);
+    if (hOther == pFirst->m_hWnd) hOther = FindWindowExA(nullptr, hOther, TRAY_WND_CLASS, nullptr);
+    if (hOther) DestroyWindow(hOther);
     g_pMainFrame = pFirst;
     return nExitCode;
   }
 
+  auto icons =
+      FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, UINT uType, int cx, int cy, UINT f) {
+        HANDLE hImage = real(h, pszName, uType, cx, cy, f);
+        g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
+        return hImage;
+      });
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [](auto, DWORD dwMessage, NOTIFYICONDATAA* pData) {
+    if (g_shellTakes && !g_shellTakes(dwMessage)) return FALSE;
     const char* pszVerb = dwMessage == NIM_ADD ? "add" : dwMessage == NIM_MODIFY ? "modify" : "delete";
+    const auto icon = g_icons.find(pData->hIcon);
     // The record the first shell versions take, for the resident's window and messages.
-    const bool bRecord = pData->cbSize == NOTIFYICONDATAA_V1_SIZE && pData->hWnd == ResidentWindow() &&
-                         pData->uID == 0 && pData->uFlags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
+    const bool bRecord = pData->cbSize == NOTIFYICONDATAA_V1_SIZE && pData->hWnd == Window() && pData->uID == 0 &&
+                         pData->uFlags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
                          pData->uCallbackMessage == WM_TRAYNOTIFY;
-    g_journal.push_back(std::string("icon ") + pszVerb + " " + Shown(pData->hIcon) + " " + pData->szTip +
+    g_journal.push_back(std::string("icon ") + pszVerb + " " +
+                        (icon == g_icons.end() ? "?" : std::to_string(icon->second)) + " " + pData->szTip +
                         (bRecord ? "" : " (another record)"));
     return TRUE;
   });
@@ -143,79 +211,51 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
       CreateProcessA,
       [](auto, LPCSTR pszApp, LPSTR pszCmd, auto, auto, BOOL, DWORD, auto, auto, auto, PROCESS_INFORMATION* pInfo) {
         g_journal.push_back("start " + std::string(pszApp ? pszApp : "") + "|" + pszCmd);
-        // Reported started: two handles of ours stand for the new process and thread.
-        DuplicateHandle(GetCurrentProcess(),
-                        GetCurrentProcess(),
-                        GetCurrentProcess(),
-                        &pInfo->hProcess,
-                        0,
-                        FALSE,
-                        DUPLICATE_SAME_ACCESS);
-        DuplicateHandle(GetCurrentProcess(),
-                        GetCurrentThread(),
-                        GetCurrentProcess(),
-                        &pInfo->hThread,
-                        0,
-                        FALSE,
-                        DUPLICATE_SAME_ACCESS);
+        // Two handles of ours stand for the new process and thread.
+        pInfo->hProcess = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+        pInfo->hThread = CreateEventA(nullptr, TRUE, TRUE, nullptr);
         return TRUE;
       });
-  auto sleep = FAULT_REPLACE(Sleep, [](auto, DWORD dwMs) { g_journal.push_back("sleep " + std::to_string(dwMs)); });
+  auto sleep = FAULT_REPLACE(Sleep, [](auto, DWORD dwMs) { g_dwSlept += dwMs; });
   auto foreground = FAULT_REPLACE(SetForegroundWindow, [](auto real, HWND hWnd) {
-    g_journal.push_back(hWnd == ResidentWindow() ? "foreground" : "foreground other");
+    g_journal.push_back(hWnd == Window() ? "foreground" : "foreground other");
     return real(hWnd);
   });
-  auto menu = FAULT_REPLACE(TrackPopupMenu, [](auto, HMENU, UINT uFlags, int, int, int, HWND hOwner, const RECT*) {
-    g_journal.push_back("menu " + std::to_string(uFlags) + (hOwner == ResidentWindow() ? " owner" : " other"));
-    if (std::function<void()> fn = std::move(g_whileMenuOpen)) fn();
-    return FALSE;
-  });
-  auto timer = FAULT_REPLACE(SetTimer, [](auto real, HWND hWnd, UINT_PTR nID, UINT nMs, TIMERPROC pfn) {
+  auto menu =
+      FAULT_REPLACE(TrackPopupMenu, [](auto, HMENU hMenu, UINT uFlags, int, int, int, HWND hOwner, const RECT*) {
+        g_journal.push_back("menu " + std::to_string(uFlags) + (hOwner == Window() ? " owner" : " other"));
+        g_menuShown = Items(hMenu);
+        if (std::function<void()> fn = std::move(g_whileMenuOpen)) fn();
+        return FALSE;
+      });
+  auto timer = FAULT_REPLACE(SetTimer, [](auto, HWND, UINT_PTR nID, UINT nMs, TIMERPROC) {
     g_journal.push_back("timer " + std::to_string(nID) + " " + std::to_string(nMs));
-    return real(hWnd, nID, nMs, pfn);
+    return nID;
   });
-  auto kill = FAULT_REPLACE(KillTimer, [](auto real, HWND hWnd, UINT_PTR nID) {
+  auto kill = FAULT_REPLACE(KillTimer, [](auto, HWND, UINT_PTR nID) {
     g_journal.push_back("kill " + std::to_string(nID));
-    return real(hWnd, nID);
+    return TRUE;
   });
   auto send = FAULT_REPLACE(SendMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_NULL && hWnd == ResidentWindow()) g_journal.push_back("null");
+    if (uMsg == WM_NULL && hWnd == Window()) g_journal.push_back("null");
     return real(hWnd, uMsg, wParam, lParam);
   });
 
   g_steps.assign(steps.begin(), steps.end());
   g_nIdle = 0;
-  const UINT_PTR nTimer = g_pfnSetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnTurn);
+  g_icons.clear();
+  g_menuShown.clear();
+  g_pfnSetTimer(g_hTurns, 1, USER_TIMER_MINIMUM, nullptr);
   const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
-  g_pfnKillTimer(nullptr, nTimer);
+  g_pfnKillTimer(g_hTurns, 1);
   EXPECT_TRUE(g_steps.empty() || !bAllSteps) << g_steps.size() << " steps never ran";
   g_steps.clear();
-  g_whileMenuOpen = g_whileBoxOpen = nullptr;
+  g_whileMenuOpen = nullptr;
+  g_whileBoxOpen = nullptr;
   // A resident that ended without its loop leaves its window (its process would end).
   for (int i = 0; i < 10 && FindWindowA(TRAY_WND_CLASS, nullptr); ++i)
     DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));
   return nExitCode;
-}
-
-std::string ResidentTest::MenuItems() {
-  HMENU hPopup = g_pMainFrame && g_pMainFrame->m_hMenu ? GetSubMenu(g_pMainFrame->m_hMenu, 0) : nullptr;
-  std::string items;
-  for (int i = 0; hPopup && i < GetMenuItemCount(hPopup); ++i) {
-    char szText[MAX_PATH] = {0};
-    MENUITEMINFOA mii = {};
-    mii.cbSize = sizeof(mii);
-    mii.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
-    mii.dwTypeData = szText;
-    mii.cch = sizeof(szText);
-    GetMenuItemInfoA(hPopup, static_cast<UINT>(i), TRUE, &mii);
-    const std::string id = std::to_string(mii.wID);
-    items += mii.fType & MFT_SEPARATOR ? "---"
-             : mii.fType & MFT_OWNERDRAW
-                 ? "ownerdraw " + id
-                 : "\"" + std::string(szText) + "\" " + id + (mii.fState & MFS_DEFAULT ? " default" : "");
-    items += "\n";
-  }
-  return items;
 }
 
 std::string ResidentTest::CreateTarget() const {
@@ -243,10 +283,4 @@ HANDLE ResidentTest::RegisterKey(const std::string& key) {
 bool ResidentTest::BlockExists() {
   HANDLE hMap = OpenFileMappingA(FILE_MAP_READ, FALSE, MONITOR_MAP_NAME);
   return hMap && CloseHandle(hMap);
-}
-
-void ResidentTest::EnableDebugLog() { testenv::SetRegDword(HKEY_LOCAL_MACHINE, REG_DEBUG_KEY, REG_DEBUG_VALUE, 1); }
-
-bool ResidentTest::LogHas(const std::string& text) {
-  return testenv::ReadFile(DEBUG_LOG_PATH).find(text) != std::string::npos;
 }

@@ -1,9 +1,10 @@
 // The resident's program entry run inside the test program, with the demo driver
 // installed for the test printer. While it runs, the platform calls that would reach
 // outside the process are replaced by recorders: the notification area (there is none in
-// a headless prefix), message boxes (answered OK), process creation (reported started)
-// and the pop-up menu (dismissed at once, as by a click elsewhere). Steps run one per
-// turn of the message loop; after the last one the resident's window is closed.
+// a headless prefix), message boxes (answered OK), process creation (reported started),
+// waits (counted, not waited), the deleted-printer timer (noted; tests tick it) and the
+// pop-up menu (dismissed at once, as by a click elsewhere). Steps run one per turn of
+// the message loop; after the last one the resident's window is closed.
 #pragma once
 
 #include "profile/Contracts.h"
@@ -35,14 +36,25 @@ protected:
   int Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {}, bool bAllSteps = true);
 
   // What the resident asked of the platform, one line per call:
-  //   "icon add|modify|delete <index of the icon shown, or ?> <tip>" (" (another record)" when the
-  //   record is not the first form's for the window and WM_TRAYNOTIFY), "box <text>|<caption>|owned|unowned",
-  //   "start <application name>|<command line>", "sleep <ms>", "timer <id> <ms>", "kill <id>",
-  //   "foreground", "menu <flags> <owner|other>", "null" (WM_NULL sent to the window);
-  //   and "closed" when the steps were done and the resident still ran, so was closed.
+  //   "icon add|modify|delete <resource index of the icon, or ?> <tip>" (" (another record)"
+  //   when the record is not the first form's for the window and WM_TRAYNOTIFY), for the
+  //   calls the shell took; "box <text>|<caption>|owned|unowned", "start <application
+  //   name>|<command line>", "timer <id> <ms>", "kill <id>", "foreground", "menu <flags>
+  //   <owner|other>", "null" (WM_NULL sent to the window); and "closed" when the steps
+  //   were done and the resident still ran, so was closed.
   static std::vector<std::string>& Journal();
   // The journal's lines that start with one of the prefixes, joined by "\n".
   static std::string Lines(std::initializer_list<const char*> prefixes);
+  // The "start" lines without their prefix.
+  static std::vector<std::string> Started();
+  // Decides, until the test's end, whether the shell takes an icon call (NIM_ADD...).
+  static void ShellTakes(std::function<bool(DWORD dwMessage)> fn);
+  // The milliseconds the resident slept since the test began (or Reinstall).
+  static DWORD Slept();
+  // The items of the last pop-up menu shown, joined by ", ": "\"text\" id [default]" for a
+  // text item, "id" for an owner-drawn one, "-" for a separator.
+  static std::string MenuShown();
+
   // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
   // test's end; Keep holds any other hook as long.
   void Fail(const char* pszImport, DWORD dwError, unsigned nAt = fault::kEveryCall) {
@@ -50,17 +62,36 @@ protected:
   }
   void Keep(std::shared_ptr<void> pHook) { m_hooks.push_back(std::move(pHook)); }
   void ReleaseHooks() { m_hooks.clear(); }
+  // From now on the spooler does not know the printer (ERROR_INVALID_PRINTER_NAME), or
+  // cannot be reached.
+  void Spooler(DWORD dwError) {
+    Fail("OpenPrinterA", dwError);
+    Fail("OpenPrinterW", dwError);
+  }
   // Runs fn while the next pop-up menu is open (from inside the modal loop), before it closes.
   static void WhileMenuOpen(std::function<void()> fn);
   // Runs fn while the next message box is shown, before it is answered.
   static void WhileBoxOpen(std::function<void()> fn);
-  // Posts a message to the resident, past any hook; Tray posts a mouse message of its icon.
+  // Posts a message to the resident, past any hook; Tray posts a mouse message of its
+  // icon, Tick a timer's tick, Command (as a step) a menu command.
   static void Post(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
-  static void Tray(UINT uMouseMessage);
+  static void Tray(UINT uMouseMessage) { Post(WM_TRAYNOTIFY, 0, uMouseMessage); }
+  static void Tick() { Post(WM_TIMER, DELPRN_TIMER_ID); }
+  static std::function<void()> Command(UINT nID) {
+    return [nID] { Post(WM_COMMAND, nID); };
+  }
+  // A step: the spooler says the printer no longer exists, then the step given.
+  std::function<void()> Deleted(std::function<void()> then) {
+    return [this, then] {
+      Spooler(ERROR_INVALID_PRINTER_NAME);
+      then();
+    };
+  }
   static HWND Window();
+  // Draws an owner-drawn item into hdc as an open menu does; Measure gives its size.
+  static void Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState = ODS_SELECTED);
+  static SIZE Measure(UINT nID);
 
-  // The pop-up's items, one line each: "\"text\" id [default]", "ownerdraw id" or "---".
-  static std::string MenuItems();
   // The printer's target: made as a first start makes it, or found (empty when none).
   std::string CreateTarget() const;
   std::string TargetKey() const;
@@ -80,8 +111,6 @@ protected:
   // folder, or the current one when there is none. RemoveParamFiles deletes them.
   static std::string ParamFiles();
   static void RemoveParamFiles();
-  static void EnableDebugLog();
-  static bool LogHas(const std::string& text);
 
   testenv::DemoDriver m_driver;
 
