@@ -236,7 +236,7 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     g_journal.push_back("kill " + std::to_string(nID));
     return TRUE;
   });
-  auto send = FAULT_REPLACE(SendMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  auto post = FAULT_REPLACE(PostMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_NULL && hWnd == Window()) g_journal.push_back("null");
     return real(hWnd, uMsg, wParam, lParam);
   });

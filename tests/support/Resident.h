@@ -40,7 +40,7 @@ protected:
   //   when the record is not the first form's for the window and WM_TRAYNOTIFY), for the
   //   calls the shell took; "box <text>|<caption>|owned|unowned", "start <application
   //   name>|<command line>", "timer <id> <ms>", "kill <id>", "foreground", "menu <flags>
-  //   <owner|other>", "null" (WM_NULL sent to the window); and "closed" when the steps
+  //   <owner|other>", "null" (WM_NULL posted to the window); and "closed" when the steps
   //   were done and the resident still ran, so was closed.
   static std::vector<std::string>& Journal();
   // The journal's lines that start with one of the prefixes, joined by "\n".
