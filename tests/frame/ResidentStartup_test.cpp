@@ -8,6 +8,7 @@
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
 
+#include <map>
 #include <new>
 #include <sstream>
 
@@ -364,6 +365,53 @@ TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   CloseHandle(hPeerMap);
   CloseHandle(hMap);
   EXPECT_FALSE(BlockExists()) << "no start left a handle to the block open";
+}
+
+// Run at 96 DPI and, by scripts/test, again at 144. The icon the shell gets has the
+// notification area's size, at start-up and after the shell restarts, and follows a new
+// small-icon size; the icon it replaces goes only once the shell holds the new one.
+TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
+  const std::map<int, int> kSizes = {{96, 16}, {144, 24}};
+  const HDC hScreen = GetDC(nullptr);
+  const int nDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
+  ReleaseDC(nullptr, hScreen);
+  ASSERT_EQ(1u, kSizes.count(nDpi)) << nDpi;
+  // An icon's width and height, "gone" once it was destroyed.
+  const auto size = [](HICON hIcon) -> std::string {
+    ICONINFO info = {};
+    if (!GetIconInfo(hIcon, &info)) return "gone";
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor, sizeof(bm), &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight);
+  };
+  const std::string kScaled = std::to_string(kSizes.at(nDpi)) + "x" + std::to_string(kSizes.at(nDpi));
+  std::vector<std::string> seen;
+  HICON hFirst = nullptr;
+  HICON hRestarted = nullptr;
+  const auto restart = [&] {
+    hFirst = IconShown();
+    seen.push_back(size(hFirst));
+    SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    hRestarted = IconShown();
+    seen.push_back(size(hRestarted));
+    seen.push_back(size(hFirst));
+  };
+  // The small-icon size becomes 32: a shell that refuses the new icon keeps the old.
+  const auto resized = [&] {
+    Keep(std::make_shared<fault::CReplace<decltype(&GetSystemMetrics)>>(
+        "GetSystemMetrics", [](auto real, int n) { return n == SM_CXSMICON || n == SM_CYSMICON ? 32 : real(n); }));
+    ShellTakes([](DWORD dwMessage) { return dwMessage != NIM_MODIFY; });
+    SendMessageA(Window(), WM_SETTINGCHANGE, 0, 0);
+    seen.push_back(size(IconShown()));
+    ShellTakes(nullptr);
+    SendMessageA(Window(), WM_SETTINGCHANGE, 0, 0);
+    seen.push_back(size(IconShown()));
+    seen.push_back(size(hRestarted));
+  };
+  EXPECT_EQ(0, Run("", {restart, resized}));
+  EXPECT_EQ(std::vector<std::string>({kScaled, kScaled, "gone", kScaled, "32x32", "gone"}), seen) << nDpi << " DPI";
 }
 
 TEST_F(ResidentStartupTest, PortOnlyPrinterIsKeyedAndShownByThePortUntilTheSessionEnds) {

@@ -132,6 +132,7 @@ std::vector<CImport>& Imports() {
         IMPORT(CreateCompatibleDC, nullptr),
         IMPORT(SelectObject, nullptr),
         IMPORT(BitBlt, FALSE),
+        IMPORT(StretchBlt, FALSE),
         IMPORT(GetObjectA, 0),
         IMPORT(GetTextExtentPoint32A, FALSE),
         IMPORT(TextOutA, FALSE),

@@ -54,6 +54,10 @@ protected:
   // The items of the last pop-up menu shown, joined by ", ": "\"text\" id [default]" for a
   // text item, "id" for an owner-drawn one, "-" for a separator.
   static std::string MenuShown();
+  // The names a screen reader reads for that menu's owner-drawn items, joined by ", ".
+  static std::wstring MenuNames();
+  // The icon the shell took last.
+  static HICON IconShown();
 
   // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
   // test's end; Keep holds any other hook as long.
