@@ -77,6 +77,11 @@ protected:
     return left + (testenv::FileExists(m_driver.paramFile) ? "file" : "");
   }
   void Gone() { Spooler(ERROR_INVALID_PRINTER_NAME); }
+  void EntryWithoutFile() { testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\a.exe"); }
+  // Another program's file under the parameter file's name.
+  std::function<void()> MakeParamFile() {
+    return [this] { testenv::WriteFile(m_driver.paramFile, "another's"); };
+  }
   void NeitherPrinterNorPort() { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }
   void PortOnly(const char* pszPort = "LPT1:") {
     TearDown();
@@ -94,98 +99,89 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
   const char* const kAll = "HKCU file";
   // The command line (see Line); what it saw; what is left of the start-up entries and the
   // parameter file (see Left); the target's "TrayIconEnable" afterwards.
-  const std::tuple<const char*, std::function<void()>, const char*, const char*, const char*, const char*> cases[] = {
-      {"installed", [] {}, "", kIcon0, kAll, "1"},
-      {"target off", [this] { TargetOff(); }, "", "", "", "0"},
-      {"target without TrayIconEnable", [this] { TargetWithoutEnable(); }, "", "", "", "0"},
+  using Steps = std::vector<std::function<void()>>;
+  const std::tuple<const char*, Steps, const char*, const char*, const char*, const char*> cases[] = {
+      {"installed", {[] {}}, "", kIcon0, kAll, "1"},
+      {"target off", {[this] { TargetOff(); }}, "", "", "", "0"},
+      {"target without TrayIconEnable", {[this] { TargetWithoutEnable(); }}, "", "", "", "0"},
       // Another user's clean-up: the machine's entry and its file serve everyone.
       {"target off, the machine's entry",
-       [this] {
-         TargetOff();
-         MachineEntryOnly();
-       },
+       {[this] { TargetOff(); }, [this] { MachineEntryOnly(); }},
        "",
        "",
        "HKLM file",
        "0"},
-      {"resource library missing", [this] { NoResources(); }, "", kNoFile, "", "0"},
+      {"resource library missing", {[this] { NoResources(); }}, "", kNoFile, "", "0"},
       // Known by its port alone, the target switched off is the port's.
       {"port only, resource library missing",
-       [this] {
-         PortOnly();
-         NoResources();
-       },
+       {[this] { PortOnly(); }, [this] { NoResources(); }},
        "",
        kNoFile,
        "",
        "0"},
       // There but not loadable for now (replaced during a driver update): this start ends,
       // and nothing is switched off.
-      {"resource library damaged", [this] { DamagedResources(); }, "", "", kAll, "1"},
+      {"resource library damaged", {[this] { DamagedResources(); }}, "", "", kAll, "1"},
       // A /F file is consumed once: a file made under its name meanwhile is another's.
       {"/F file made again meanwhile",
-       [this] {
-         NoResources();
-         WhileBoxOpen([this] { testenv::WriteFile(m_driver.paramFile, "another's"); });
-       },
+       {[this] { NoResources(); }, [this] { WhileBoxOpen(MakeParamFile()); }},
        "/F @",
        kNoFile,
        "file",
        "0"},
       // The block made, the view of its first entry fails.
-      {"table view fails", [this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, "", kNoMemory, kAll, kNo},
-      {"table cannot be made", [this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }, "", "", kAll, kNo},
-      {"no model id", [this] { NoModelID(); }, "", "", kAll, kNo},
+      {"table view fails", {[this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }}, "", kNoMemory, kAll, kNo},
+      {"table cannot be made", {[this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
+      {"no model id", {[this] { NoModelID(); }}, "", "", kAll, kNo},
       // Without its menu the resident ends, its icon shown for a moment.
-      {"menu missing", [this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }, "", kFlash, kAll, "1"},
-      {"no target, icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }, "", kIcon2, kAll, kNo},
-      {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", "", "", kNo},
+      {"menu missing", {[this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }}, "", kFlash, kAll, "1"},
+      {"no target, icon 2",
+       {[this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }},
+       "",
+       kIcon2,
+       kAll,
+       kNo},
+      {"no target, INI off", {[this] { NoTarget("TrayIconSelected=1\r\n"); }}, "", "", "", kNo},
       // Without a target and an INI file it counts as on, and then finds no resource library.
-      {"no target and no INI file", [this] { NoTarget(nullptr); }, "", kNoFile, "", kNo},
+      {"no target and no INI file", {[this] { NoTarget(nullptr); }}, "", kNoFile, "", kNo},
       // At log-on the notification area may not be ready yet, may report an add it made
       // as failed, or may never come.
-      {"shell ready after 3 s", [] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }, "", kIcon0, kAll, "1"},
-      {"shell refuses the add", [] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }, "", kModify0, kAll, "1"},
-      {"shell never ready", [] { ShellTakes([](DWORD) { return false; }); }, "", "", kAll, "1"},
+      {"shell ready after 3 s", {[] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }}, "", kIcon0, kAll, "1"},
+      {"shell refuses the add", {[] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }}, "", kModify0, kAll, "1"},
+      {"shell never ready", {[] { ShellTakes([](DWORD) { return false; }); }}, "", "", kAll, "1"},
       // A printer the spooler says does not exist takes its entry and file with it when
       // started with "/A " in either case; not with "/A" at the very end, or no /A at all.
-      {"printer gone", [this] { Gone(); }, "", "", "", kNo},
-      {"printer gone, /a", [this] { Gone(); }, "/a @", "", "", kNo},
-      {"printer gone, /A at the end", [this] { Gone(); }, "/P \"prw3test\" /A", "", kAll, kNo},
-      {"printer gone, no /A", [this] { Gone(); }, "/P \"prw3test\"", "", kAll, kNo},
+      {"printer gone", {[this] { Gone(); }}, "", "", "", kNo},
+      {"printer gone, /a", {[this] { Gone(); }}, "/a @", "", "", kNo},
+      {"printer gone, /A at the end", {[this] { Gone(); }}, "/P \"prw3test\" /A", "", kAll, kNo},
+      {"printer gone, no /A", {[this] { Gone(); }}, "/P \"prw3test\"", "", kAll, kNo},
       // Only a value of the user's that names the file takes the file with it.
       {"printer gone, the machine's entry",
-       [this] {
-         Gone();
-         MachineEntryOnly();
-       },
+       {[this] { Gone(); }, [this] { MachineEntryOnly(); }},
        "",
        "",
        "HKLM file",
        kNo},
       {"printer gone, the user's value names no file",
-       [this] {
-         Gone();
-         testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\prw3tray.exe");
-       },
+       {[this] { Gone(); }, [this] { EntryWithoutFile(); }},
        "",
        "",
        "file",
        kNo},
       // Remove mode cleans up nothing of its own.
-      {"printer gone, remove mode", [this] { Gone(); }, "/R /A @", "", kAll, kNo},
+      {"printer gone, remove mode", {[this] { Gone(); }}, "/R /A @", "", kAll, kNo},
       // A spooler that is not up or refuses the open proves no deleted printer.
-      {"spooler down", [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, "", "", kAll, kNo},
-      {"open refused", [this] { Spooler(ERROR_ACCESS_DENIED); }, "", "", kAll, kNo},
+      {"spooler down", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }}, "", "", kAll, kNo},
+      {"open refused", {[this] { Spooler(ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
       // Neither printer nor port: the entry naming the parameter file goes with the file.
-      {"neither printer nor port", [this] { NeitherPrinterNorPort(); }, "", "", "", kNo},
+      {"neither printer nor port", {[this] { NeitherPrinterNorPort(); }}, "", "", "", kNo},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
-      {"printer library locked", [this] { PrinterLibraryLocked(); }, "", kIcon0, kAll, kNo},
+      {"printer library locked", {[this] { PrinterLibraryLocked(); }}, "", kIcon0, kAll, kNo},
   };
   for (const auto& [name, arrange, form, seen, left, enable] : cases) {
     Reinstall();
-    arrange();
+    for (const auto& step : arrange) step();
     EXPECT_EQ(0, Run(Line(form))) << name;
     ReleaseHooks();
     EXPECT_EQ(seen, Seen()) << name;
