@@ -246,7 +246,6 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
       {0, 0, 0, kRead, printer, "1|0|" + printer + "|" + port},
       {bad, 0, 0, kRead, printer, "1|0|" + printer + "|" + port},
       {bad, denied, 0, kRead, printer, "0|5||"},
-      {0, 0, 0, kRead, printer, "1|0|" + printer + "|" + port},
       {bad, 0, ERROR_INSUFFICIENT_BUFFER, kRead, printer, "0|1801||"},
       {0, 0, 0, kReadFails, printer, "0|0||"},
       {0, 0, 0, kSizeFails, printer, "0|0||"},
