@@ -247,6 +247,18 @@ void* GuardedBlock(size_t cb) {
   return pPages + cbPages - cbBlock;
 }
 
+// An access violation ends the run at once, also inside a timer callback, where the
+// platform would swallow it and the test go on as if the step had simply ended.
+LONG CALLBACK EndOnAccessViolation(EXCEPTION_POINTERS* pInfo) {
+  if (pInfo->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+  const LPTOP_LEVEL_EXCEPTION_FILTER pfnFilter = SetUnhandledExceptionFilter(nullptr);
+  if (pfnFilter) pfnFilter(pInfo);  // a test's own filter says what ran
+  std::fprintf(stderr, "access violation at %p\n", pInfo->ExceptionRecord->ExceptionAddress);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccessViolation);
+
 }  // namespace
 
 CFailNew::CFailNew(unsigned nFailAt) {
