@@ -8,15 +8,11 @@
 #include "support/TestEnv.h"
 
 #include <cstring>
-#include <sstream>
+#include <deque>
+#include <memory>
+#include <random>
 
-// The values given, each followed by "|".
-template <typename... T>
-static std::string Join(const T&... values) {
-  std::ostringstream s;
-  ((s << values << '|'), ...);
-  return s.str();
-}
+namespace {
 
 // A text that ends at a guard page, with the tokenizer's own buffer filled from it.
 struct CGuardedText : testenv::CGuarded, CSwitchTokenizer {
@@ -28,17 +24,54 @@ struct CGuardedText : testenv::CGuarded, CSwitchTokenizer {
 
 // Every switch the tokenizer finds, in order, as "[name|value|result]", up to the first -1.
 // The output buffers end at a guard page.
-static std::string AllSwitches(const std::string& text, std::string found = "") {
+std::string AllSwitches(const std::string& text) {
   CGuardedText tokenizer(text);
   testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
-  for (int i = 0, result = 0; result != -1 && i < 100; ++i) {
-    strcpy(name, "-"), strcpy(value, "");
-    result = tokenizer.GetSwitch(i, name, value);
-    found += result != -1          ? "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]"
-             : name[0] || value[0] ? "<not emptied>"
-                                   : "";
+  std::string found;
+  for (int i = 0; i < 100; ++i) {
+    strcpy(name, "-");
+    strcpy(value, "");
+    const int result = tokenizer.GetSwitch(i, name, value);
+    if (result == -1) return found + (name[0] || value[0] ? "<not emptied>" : "");
+    found += "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]";
   }
-  return found;
+  return found + "<no end>";
+}
+
+// The string members by their switch's name (F and A: the parameter files' names).
+std::vector<std::pair<const char*, const char*>> Strings(const CCommandLine& cl) {
+  return {{"P", cl.m_szPrinterName},
+          {"D", cl.m_szDriverName},
+          {"O", cl.m_szPortName},
+          {"M", cl.m_szModelID},
+          {"F", cl.m_szParamFileF},
+          {"A", cl.m_szParamFileA},
+          {"J", cl.m_szSwitchJ},
+          {"BH", cl.m_szSwitchBH},
+          {"BU", cl.m_szSwitchBU},
+          {"BD", cl.m_szSwitchBD},
+          {"BI", cl.m_szSwitchBI},
+          {"BN", cl.m_szSwitchBN},
+          {"VQM", cl.m_szSwitchVQM}};
+}
+
+// What a parse left: "name=value" for each string set, the name of each flag set, and
+// "!error" when the printer could not be opened.
+std::string Fields(const CCommandLine& cl) {
+  std::string s;
+  for (const auto& [name, value] : Strings(cl))
+    if (value[0]) s += std::string(" ") + name + "=" + value;
+  const std::pair<const char*, int> flags[] = {{"R", cl.m_bRemove},
+                                               {"S", cl.m_bSwitchS},
+                                               {"E", cl.m_bSwitchE},
+                                               {"C", cl.m_bSwitchC},
+                                               {"U", cl.m_bSwitchU},
+                                               {"BE", cl.m_bSwitchBE},
+                                               {"I", cl.m_bInstall}};
+  for (const auto& [name, set] : flags)
+    if (set) s += std::string(" ") + name;
+  if (cl.m_nPrinterError) s += " !" + std::to_string(cl.m_nPrinterError);
+  return s.empty() ? s : s.substr(1);
 }
 
 // The letter after a flag must be separated: "/R/I" runs the scan over the second slash. A
@@ -72,109 +105,106 @@ TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
       {"/I /P9999999999 /O5 \"LPT1:\"", "[I||0][P||100000]"},
       {"/P \"" + std::string(254, 'v') + "\"", "[P|" + std::string(254, 'v') + "|254]"},
       {"/" + std::string(258, 'N'), "[" + std::string(258, 'N') + "||0]"}};
-  for (const auto& c : cases) EXPECT_EQ(c.second, AllSwitches(c.first)) << "text: " << c.first;
+  for (const auto& [text, expected] : cases) EXPECT_EQ(expected, AllSwitches(text)) << "text: " << text;
 }
 
-// /BE needs all four companions: each missing or empty in turn. 259 characters fit the
-// tokenizer; 260 do not, and the whole text is refused. /a wins over /f beside it, and
-// both files stay; a name with a folder part is deleted as it stands, else in the
-// temporary folder.
+// /BE needs all four companions. 259 characters fit the tokenizer; 260 do not, and the
+// whole text is refused. /a wins over /f beside it, and both files stay. In a file, a value
+// is cut at its line's last quote; a name ends as in the tokenizer; a line without a switch
+// or without a quoted value sets nothing; /F is never a switch of a file, and /A is
+// recorded, not read. A 259-character value is taken, a 260-character one refused, and a
+// line far beyond the line buffer arrives in pieces that set nothing.
 TEST(CommandLine, SwitchesComeFromTheCommandLineOrAParamFile) {
-  for (const char* partial : {"/BE /BU \"U\" /BD \"D\" /BI \"I\"",
-                              "/BE /BH \"H\" /BD \"D\" /BI \"I\"",
-                              "/BE /BH \"H\" /BU \"U\" /BI \"I\"",
-                              "/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\""})
-    EXPECT_EQ(0, CCommandLine(partial).m_bSwitchBE) << partial;
-  const std::string name254(254, 'n'), v259(259, 'v'), dir = testenv::TempDir(), a = dir + "prw3-a.tmp",
-                                                       f = dir + "prw3-f.tmp", lines = dir + "prw3-lines.tmp";
-  EXPECT_EQ(name254 + "||",
-            Join(CCommandLine(CGuardedText("/M \"" + name254 + "\"")).m_szModelID,
-                 CCommandLine(CGuardedText("/M \"" + name254 + "x\"")).m_szModelID));
+  const std::string dir = testenv::TempDir(), a = dir + "prw3-a.tmp", f = dir + "prw3-f.tmp";
+  const std::string lines = dir + "prw3-lines.tmp", n254(254, 'n'), v259(259, 'v');
   testenv::WriteFile(a, "/P \"fromA\"\n/M \"MA\"\n");
   testenv::WriteFile(f, "/P \"f\"\n");
-  CCommandLine both(("/f \"" + f + "\" /a \"" + a + "\"").c_str());
-  EXPECT_EQ(
-      "fromA|MA|" + a + "||1|",
-      Join(both.m_szPrinterName, both.m_szModelID, both.m_szParamFileF, both.m_szParamFileA, testenv::FileExists(f)));
-  EXPECT_EQ("1|1|0|0|",
-            Join(both.DeleteParamFile(a.c_str()),
-                 both.DeleteParamFile(".\\prw3-f.tmp"),
-                 both.DeleteParamFile(nullptr),
-                 both.DeleteParamFile("")));
-  EXPECT_STREQ("cmd", CCommandLine("/P \"cmd\" /F \"O_PNONE.TMP\"").m_szPrinterName) << "a missing file";
-
-  // A value is cut at its line's last quote; a name ends as in the tokenizer; a line
-  // without a switch or without a quoted value sets nothing; /F is never a switch of a
-  // file, and /A is recorded, not read. A 259-character value is taken, a 260-character
-  // one refused, and a line far beyond the line buffer arrives in pieces that set nothing.
-  testenv::WriteFile(
-      lines,
-      "/P \"a \"quoted\" /name\"\r\nno switch here\n/O LPT9:\n/F \"other.tmp\"\n/A \"recorded.tmp\"\n/BE\n/BH\"h\"\n"
-      "/BU\t\"u\"\n/BD \"d\"\n/BI \"i\"\n/J9 \"digits end a name\"\n/" +
-          std::string(100, 'P') + " \"too long\"\n/M \"" + v259 + "\"\n/J \"" + v259 + "w\"\n/A \"" + v259 +
-          "w\"\n/BN \"" + std::string(5000, 'n') +
-          "\"\n"
-          "/D0 \"last line without line end\"");
-  CCommandLine cl(CGuardedText("/O \"LPT1:\" /A \"" + lines + "\""));
-  EXPECT_EQ("a \"quoted\" /name|LPT1:|recorded.tmp|" + lines + "|1|digits end a name|last line without line end|" +
-                v259 + "||",
-            Join(cl.m_szPrinterName,
-                 cl.m_szPortName,
-                 cl.m_szParamFileA,
-                 cl.m_szParamFileF,
-                 cl.m_bSwitchBE,
-                 cl.m_szSwitchJ,
-                 cl.m_szDriverName,
-                 cl.m_szModelID,
-                 cl.m_szSwitchBN));
+  testenv::WriteFile(lines,
+                     "/P \"a \"quoted\" /name\"\r\nno switch here\n/O LPT9:\n/F \"other.tmp\"\n/A \"recorded.tmp\"\n"
+                     "/BE\n/BH\"h\"\n/BU\t\"u\"\n/BD \"d\"\n/BI \"i\"\n/J9 \"digits end a name\"\n/" +
+                         std::string(100, 'P') + " \"too long\"\n/M \"" + v259 + "\"\n/J \"" + v259 + "w\"\n/A \"" +
+                         v259 + "w\"\n/BN \"" + std::string(5000, 'n') + "\"\n/D0 \"last line without line end\"");
+  const std::pair<std::string, std::string> cases[] = {
+      {"/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\"", "BH=H BU=U BD=D BI=I BE"},
+      {"/BE /BU \"U\" /BD \"D\" /BI \"I\"", "BU=U BD=D BI=I"},
+      {"/BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"\"", "BH=H BU=U BD=D"},
+      {"/M \"" + n254 + "\"", "M=" + n254},
+      {"/M \"" + n254 + "x\"", ""},
+      {"/f \"" + f + "\" /a \"" + a + "\"", "P=fromA M=MA F=" + a + " !1801"},
+      {"/P \"cmd\" /F \"O_PNONE.TMP\"", "P=cmd F=O_PNONE.TMP !1801"},
+      {"/O \"LPT1:\" /A \"" + lines + "\"",
+       "P=a \"quoted\" /name D=last line without line end O=LPT1: M=" + v259 + " F=" + lines +
+           " A=recorded.tmp J=digits end a name BH=h BU=u BD=d BI=i BE !1801"}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(expected, Fields(CCommandLine(CGuardedText(text)))) << text;
+  EXPECT_TRUE(testenv::FileExists(a) && testenv::FileExists(f));
+  // A name with a folder part is deleted as it stands, else in the temporary folder.
+  CCommandLine cl;
+  EXPECT_TRUE(cl.DeleteParamFile(a.c_str()));
+  EXPECT_TRUE(cl.DeleteParamFile(".\\prw3-f.tmp"));
+  EXPECT_FALSE(cl.DeleteParamFile(nullptr) || cl.DeleteParamFile("") || testenv::FileExists(f));
   testenv::RemoveFile(lines);
 }
 
 // Switches in any letter case land in their fields, and wherever the temporary path points
 // they are written under a bare name, read back by /f (its values overriding the command
-// line) and consumed: the platform's folder (~0: as the platform answers), one deeper than
-// OpenFile takes, and the current folder when the path fails or does not fit.
+// line) and consumed: the platform's folder, one deeper than OpenFile takes, and the
+// current folder when the path fails or does not fit.
 TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   const std::string tmp = testenv::TempDir(), deep = tmp + std::string(110, 'u') + "\\";
   CreateDirectoryA(deep.c_str(), nullptr);
-  const std::pair<DWORD, std::string> cases[] = {{~0u, tmp}, {0, ".\\"}, {MAX_PATH, ".\\"}, {DWORD(deep.size()), deep}};
+  // The temporary path's length (kAsIs: as the platform answers) and where the file lands.
+  const DWORD kAsIs = ~0u;
+  const std::pair<DWORD, std::string> cases[] = {
+      {kAsIs, tmp}, {0, ".\\"}, {MAX_PATH, ".\\"}, {DWORD(deep.size()), deep}};
   const std::string written =
       "/P \"P\"\r\n/D \"Drv \"q\" /x\"\r\n/O \"L\"\r\n/M \"M\"\r\n/J \"J\"\r\n/S\r\n/R\r\n"
       "/E\r\n/U\r\n/C\r\n/BE\r\n/BH \"H\"\r\n/BU \"U\"\r\n/BD \"D\"\r\n/BI \"I\"\r\n/BN \"N\"\r\n/VQM \"V\"\r\n/I\r\n";
-  for (const auto& c : cases) {
-    auto r = FAULT_REPLACE(GetTempPathA, [&](auto real, auto n, auto psz) {
-      return c.first == ~0u ? real(n, psz) : (strcpy(psz, deep.c_str()), c.first);
+  for (const auto& [length, folder] : cases) {
+    auto path = FAULT_REPLACE(GetTempPathA, [&](auto real, DWORD cch, LPSTR psz) {
+      if (length == kAsIs) return real(cch, psz);
+      strcpy(psz, deep.c_str());
+      return length;
     });
     CCommandLine out(
         "/s /R /e /U /c /Be /I /D10 \"Drv \"q\" /x\" /j \"J\" /bH \"H\" /BU \"U\" /bd \"D\" /BI \"I\" "
         "/bn \"N\" /vqm \"V\" /Q \"unknown\"");
     ASSERT_TRUE(out.WriteParamFile("P", "L", "M"));
-    const std::string name = out.m_szParamFileA, path = c.second + name;
-    EXPECT_EQ(Join(c.second, "O_P", written), Join(out.m_szTempDir, name.substr(0, 3), testenv::ReadFile(path)));
+    const std::string name = out.m_szParamFileA;
+    EXPECT_EQ(folder + "O_P|" + written, out.m_szTempDir + name.substr(0, 3) + "|" + testenv::ReadFile(folder + name));
     CCommandLine in(("/M \"cmd\" /f \"" + name + "\"").c_str());
-    EXPECT_EQ("Drv \"q\" /x|M|0|", Join(in.m_szDriverName, in.m_szModelID, testenv::FileExists(path)));
+    EXPECT_EQ("P=P D=Drv \"q\" /x O=L M=M F=" + name + " J=J BH=H BU=U BD=D BI=I BN=N VQM=V R S E C U BE I !1801",
+              Fields(in));
+    EXPECT_FALSE(testenv::FileExists(folder + name));
   }
   RemoveDirectoryA(deep.c_str());
   // Empty values write no lines; a value holding a line break would split its line. What
   // the writer made it deletes again.
   CCommandLine empty;
   ASSERT_TRUE(empty.WriteParamFile("", "", ""));
-  EXPECT_TRUE(testenv::ReadFile(tmp + empty.m_szParamFileA).empty() && empty.DeleteWrittenParamFile());
-  EXPECT_EQ(0, CCommandLine().WriteParamFile("\n", "L", "M") + CCommandLine("/J \"\r\"").WriteParamFile("P", "L", "M"));
+  const std::string emptyFile = tmp + empty.m_szParamFileA;
+  EXPECT_EQ("", testenv::ReadFile(emptyFile));
+  EXPECT_TRUE(empty.DeleteWrittenParamFile());
+  EXPECT_FALSE(testenv::FileExists(emptyFile));
+  EXPECT_FALSE(CCommandLine().WriteParamFile("\n", "L", "M"));
+  EXPECT_FALSE(CCommandLine("/J \"\r\"").WriteParamFile("P", "L", "M"));
   // A failed write leaves no name, and the empty file made for the name is deleted again by
   // its full path: a file of the same name in the current folder, which OpenFile's search
   // finds first, is not ours.
   for (const char* failing : {"GetTempFileNameA", "_fsopen"}) {
     std::string made;
-    CCommandLine cl;
-    auto r = FAULT_REPLACE(GetTempFileNameA, [&](auto real, auto dir, auto prefix, auto u, auto psz) {
+    auto name = FAULT_REPLACE(GetTempFileNameA, [&](auto real, LPCSTR dir, LPCSTR prefix, UINT u, LPSTR psz) {
       const UINT n = real(dir, prefix, u, psz);
-      return testenv::WriteFile(made = strrchr(psz, '\\') + 1, "not ours"), n;
+      made = strrchr(psz, '\\') + 1;
+      testenv::WriteFile(made, "not ours");
+      return n;
     });
-    fault::CHook h(failing, ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ("0||", Join(cl.WriteParamFile("P1", "LPT1:", "M1"), cl.m_szParamFileA)) << failing;
+    fault::CHook h(failing, ERROR_ACCESS_DENIED);
+    CCommandLine cl;
+    EXPECT_FALSE(cl.WriteParamFile("P1", "LPT1:", "M1")) << failing;
+    EXPECT_STREQ("", cl.m_szParamFileA) << failing;
     if (made.empty()) continue;
-    EXPECT_EQ("0|not ours|", Join(testenv::FileExists(cl.m_szTempDir + made), testenv::ReadFile(made)));
+    EXPECT_FALSE(testenv::FileExists(cl.m_szTempDir + made));
+    EXPECT_EQ("not ours", testenv::ReadFile(made));
     testenv::RemoveFile(made);
   }
 }
@@ -188,64 +218,172 @@ TEST(CommandLine, TheParameterFileReadIsTheOneDeleted) {
   for (const std::string& other : {std::string(szWindows) + "\\" + name, name}) {
     testenv::WriteFile(other, "/P \"other\"\n");
     testenv::WriteFile(temp, "/P \"read\"\n");
-    fault::CHook unreadable("_fsopen", ERROR_SHARING_VIOLATION, other == name ? 1 : 0);
+    auto unreadable = FAULT_REPLACE(_fsopen, [&](auto real, const char* path, const char* mode, int share) {
+      return other == name && name == path ? nullptr : real(path, mode, share);
+    });
     const CCommandLine cl(("/F \"" + name + "\"").c_str());
-    EXPECT_EQ("read|0|1|", Join(cl.m_szPrinterName, testenv::FileExists(temp), testenv::FileExists(other))) << other;
+    EXPECT_STREQ("read", cl.m_szPrinterName) << other;
+    EXPECT_FALSE(testenv::FileExists(temp)) << other;
+    EXPECT_TRUE(testenv::FileExists(other)) << other;
     testenv::RemoveFile(other);
   }
 }
 
-// One object throughout, so that an error must not outlive the call that set it. The
-// wide-character call comes only on the NT family, after a failed ANSI call and a good
-// conversion; the error kept is that of the call whose result counts. The last rows: a
-// record that cannot be read (1), a size answer with another error (3), a driver name too
-// long for its field (2), no printer name, no such printer.
+// One object throughout, so that an error must not outlive the call that set it. When the
+// ANSI open fails, the name converted to wide characters is opened instead; the error kept
+// is that of the call whose result counts. The record may not be readable (its read or the
+// size answer fails), or hold a driver name too long for its field.
 TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
-  const std::string printer = testenv::ExistingPrinter(), ok = Join(1, 0, printer, "CUPS:" + printer), driver(300, 'd');
-  const DWORD bad = ERROR_INVALID_PRINTER_NAME, invalid = ERROR_NO_UNICODE_TRANSLATION, rpc = RPC_S_SERVER_UNAVAILABLE,
-              denied = ERROR_ACCESS_DENIED, nt = VER_PLATFORM_WIN32_NT, win = VER_PLATFORM_WIN32_WINDOWS;
+  const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer, driver(300, 'd');
+  const DWORD bad = ERROR_INVALID_PRINTER_NAME, denied = ERROR_ACCESS_DENIED;
+  enum Record { kRead, kReadFails, kSizeFails, kLongDriver };
   const struct {
-    std::string result;  // filled|error|driver|port|wide calls
-    DWORD ansiError = 0, wideError = 0, conversionError = 0, platform = VER_PLATFORM_WIN32_NT, record = 0;
-    const char* printer = nullptr;
-  } cases[] = {{ok + "0|"},
-               {ok + "1|", bad},
-               {ok + "1|", invalid},
-               {"0|1801|||0|", bad, 0, 0, win},
-               {"0|1801|||0|", bad, 0, invalid},
-               {"0|1801|||0|", bad, 0, ERROR_INSUFFICIENT_BUFFER},
-               {"0|1722|||1|", rpc, rpc},
-               {"0|5|||1|", denied, denied},
-               {"0|0|||0|", 0, 0, 0, nt, 1},
-               {"0|0|||0|", 0, 0, 0, nt, 3},
-               {"1|0||CUPS:" + printer + "|0|", 0, 0, 0, nt, 2},
-               {"0|0|||0|", 0, 0, 0, nt, 0, ""},
-               {"0|1801|||1|", 0, 0, 0, nt, 0, "none"}};
+    DWORD ansiError, wideError, conversionError;  // each fails every call of its import
+    Record record;
+    std::string printer;
+    std::string result;  // filled|error|driver|port
+  } cases[] = {
+      {0, 0, 0, kRead, printer, "1|0|" + printer + "|" + port},
+      {bad, 0, 0, kRead, printer, "1|0|" + printer + "|" + port},
+      {bad, denied, 0, kRead, printer, "0|5||"},
+      {bad, 0, ERROR_INSUFFICIENT_BUFFER, kRead, printer, "0|1801||"},
+      {0, 0, 0, kReadFails, printer, "0|0||"},
+      {0, 0, 0, kSizeFails, printer, "0|0||"},
+      {0, 0, 0, kLongDriver, printer, "1|0||" + port},
+      {0, 0, 0, kRead, "", "0|0||"},
+      {0, 0, 0, kRead, "none", "0|1801||"},
+      {0, 0, 0, kRead, "prw3test2", "1|0|prw3test2|CUPS:prw3test2"},
+  };
   CCommandLine cl;
   for (const auto& c : cases) {
-    strcpy(cl.m_szPrinterName, c.printer ? c.printer : printer.c_str());
-    cl.m_szDriverName[0] = cl.m_szPortName[0] = '\0';
-    auto v = FAULT_REPLACE(GetVersionExA,
-                           [&](auto real, auto p) { return real(p) ? (p->dwPlatformId = c.platform, TRUE) : FALSE; });
-    auto g = FAULT_REPLACE(GetPrinterA, [&](auto real, auto h, auto level, auto p, auto... rest) {
-      const BOOL b = real(h, level, p, rest...);
-      if (c.record == (p ? 1 : 3)) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), FALSE;
-      if (p && c.record == 2) reinterpret_cast<PRINTER_INFO_2A*>(p)->pDriverName = const_cast<LPSTR>(driver.c_str());
-      return b;
+    strcpy(cl.m_szPrinterName, c.printer.c_str());
+    cl.m_szDriverName[0] = '\0';
+    cl.m_szPortName[0] = '\0';
+    auto read = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
+      const BOOL bRead = real(h, level, p, cb, pcb);
+      if (c.record == (p ? kReadFails : kSizeFails)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+      }
+      if (p && c.record == kLongDriver)
+        reinterpret_cast<PRINTER_INFO_2A*>(p)->pDriverName = const_cast<LPSTR>(driver.c_str());
+      return bRead;
     });
     auto At = [](DWORD dwError) { return dwError ? fault::kEveryCall : 0; };
-    fault::CHook a("OpenPrinterA", c.ansiError, At(c.ansiError)), w("OpenPrinterW", c.wideError, At(c.wideError)),
-        m("MultiByteToWideChar", c.conversionError, At(c.conversionError)), close("ClosePrinter");
+    fault::CHook a("OpenPrinterA", c.ansiError, At(c.ansiError));
+    fault::CHook w("OpenPrinterW", c.wideError, At(c.wideError));
+    fault::CHook m("MultiByteToWideChar", c.conversionError, At(c.conversionError));
+    fault::CHook close("ClosePrinter");
     const BOOL bFilled = cl.FillFromPrinter();
-    EXPECT_EQ(c.result, Join(bFilled, cl.m_nPrinterError, cl.m_szDriverName, cl.m_szPortName, w.Calls()));
+    EXPECT_EQ(c.result,
+              std::to_string(bFilled) + "|" + std::to_string(cl.m_nPrinterError) + "|" + cl.m_szDriverName + "|" +
+                  cl.m_szPortName)
+        << &c - cases;
     EXPECT_EQ(a.Successes() + w.Successes(), close.Calls()) << "a printer left open";
   }
   // The driver key gives the model id unless a switch did; a value of another type is none.
   const std::string p = "/P \"" + printer + "\"", key = "software\\OLMAR\\PRW3\\Driver\\" + printer;
   testenv::SetRegString(HKEY_LOCAL_MACHINE, key, "ModelID", "PRW3DEMO");
-  CCommandLine kept((p + " /D \"MyDriver\" /O \"LPT9:\" /M \"M9\"").c_str());
-  EXPECT_EQ("PRW3DEMO|MyDriver|LPT9:|M9|",
-            Join(CCommandLine(p.c_str()).m_szModelID, kept.m_szDriverName, kept.m_szPortName, kept.m_szModelID));
+  EXPECT_EQ("P=" + printer + " D=" + printer + " O=" + port + " M=PRW3DEMO", Fields(CCommandLine(p.c_str())));
+  EXPECT_EQ("P=" + printer + " D=MyDriver O=LPT9: M=M9",
+            Fields(CCommandLine((p + " /D \"MyDriver\" /O \"LPT9:\" /M \"M9\"").c_str())));
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, key, "ModelID", 7);
-  EXPECT_STREQ("", CCommandLine(p.c_str()).m_szModelID);
+  EXPECT_EQ("P=" + printer + " D=" + printer + " O=" + port, Fields(CCommandLine(p.c_str())));
 }
+
+std::string g_current;  // the part, seed and input running, named if the process dies on them
+
+// A starting input changed a few times: tokens of the language, random bytes and long runs
+// (often of the character before) put in, runs cut out.
+std::string Mutated(std::mt19937& rng, const std::vector<std::string>& starts, const std::vector<std::string>& tokens) {
+  std::string s = starts[rng() % starts.size()];
+  for (int k = rng() % 6; k >= 0; --k) {
+    const size_t at = rng() % (s.size() + 1), n = rng() % 300, nWhat = rng() % 6;
+    if (nWhat == 0)
+      s.erase(at, n % 16);
+    else if (nWhat == 1)
+      s.insert(at, n, at && rng() % 2 ? s[at - 1] : "x\"/,9 \n"[rng() % 7]);
+    else if (nWhat == 2)
+      s.insert(at, 1, static_cast<char>(rng()));
+    else
+      s.insert(at, tokens[rng() % tokens.size()]);
+  }
+  return s;
+}
+
+// Fuzzing what comes from outside: seeded random and mutated command lines, and for every
+// fifth seed a parameter file named by /A (kept) or /F (read, then deleted), by its path or
+// its bare name. The tokenizer's output buffers lie against guard pages, every parse is held
+// to what is true for any input, and nothing taken stays open. PRW3_FUZZ_SEED=n replays
+// seed n; a failure, or a crash, names the seed and the input.
+TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
+  const LPTOP_LEVEL_EXCEPTION_FILTER pfnOld = SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG {
+    fprintf(stderr, "died on %s\n", g_current.c_str());
+    return EXCEPTION_CONTINUE_SEARCH;
+  });
+  // Keys, files and printers: what the first four acquire, the other three must give back.
+  std::deque<fault::CHook> hooks;
+  for (const char* psz :
+       {"RegOpenKeyExA", "_fsopen", "OpenPrinterA", "OpenPrinterW", "RegCloseKey", "fclose", "ClosePrinter"})
+    hooks.emplace_back(psz);
+  const std::string path = testenv::TempDir() + "O_PFUZZ.TMP";
+  const char* pszSeed = getenv("PRW3_FUZZ_SEED");
+  const int nFirst = pszSeed ? atoi(pszSeed) : 0;
+  const int nEnd = pszSeed ? nFirst + 1 : 3000;
+  testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
+  for (int seed = nFirst; seed < nEnd && !HasFailure(); ++seed) {
+    std::mt19937 rng(seed);
+    const bool bFile = seed % 5 == 4;
+    std::string text;
+    std::unique_ptr<fault::CHook> noDelete;
+    if (bFile) {
+      const std::string file = Mutated(
+          rng,
+          {"/P \"Office Printer\"\r\n/O \"LPT1:\"\r\n/M \"M1\"\r\n/D \"Drv\"\r\n/I\r\n",
+           "/A \"other.tmp\"\n/P \"quoted \"inner\" value\"\n/BH\n/F \"x\"\n/P1 \"no line end\"",
+           "no switch\n\n/\n\"\n/D \"unterminated\x1a/M \"after eof\"",
+           "/J \"" + std::string(1400, 'x') + "\"\n/P \"a\"\n"},
+          {"/P \"", "/D", "/A \"", "/F \"", "/BH", "/VQM", "\"", "\r\n", "\n", "\r", "\x1a", std::string(1, '\0')});
+      testenv::WriteFile(path, file);
+      const bool bKeep = rng() % 2;
+      const bool bBare = rng() % 2;
+      text = std::string(bKeep ? "/A \"" : "/F \"") + (bBare ? "O_PFUZZ.TMP" : path) + "\"";
+      g_current = text + " holding " + testing::PrintToString(file);
+    } else {
+      text = Mutated(rng,
+                     {"/P \"Office Printer\" /O \"LPT1:\" /M \"M1\" /D \"Drv\"",
+                      "/P9 \"Printer 1\" /O5 \"LPT1:\" /M6 \"Model1\" /P3 \"Printer 1\" /P12 \"ab",
+                      "/P \"a/b\" /O\"LP\" /M \"M\"1\" \"/D",
+                      "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
+                      "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
+                     {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
+      noDelete = std::make_unique<fault::CHook>("DeleteFileA", ERROR_ACCESS_DENIED);  // /F deletes where it finds
+      g_current = testing::PrintToString(text);
+    }
+    g_current = "PRW3_FUZZ_SEED=" + std::to_string(seed) + ": " + g_current;
+    SCOPED_TRACE(g_current);
+    CGuardedText tokenizer(text);
+    int nResult = 0;
+    for (int nIndex = 0; nIndex < 200 && nResult != -1; ++nIndex) {
+      memset(name, 0, MAX_PATH);
+      memset(value, 0, MAX_PATH);
+      nResult = tokenizer.GetSwitch(nIndex, name, value);
+      ASSERT_TRUE(nResult >= -1 && strnlen(name, MAX_PATH) < MAX_PATH && strnlen(value, MAX_PATH) < MAX_PATH);
+    }
+    EXPECT_TRUE(nResult == -1 && !name[0] && !value[0]) << "a text of 259 characters holds no 200 switches";
+    const CCommandLine cl{CGuardedText(text)};
+    for (const auto& [switchName, psz] : Strings(cl)) EXPECT_LT(strnlen(psz, MAX_PATH), MAX_PATH) << switchName;
+    EXPECT_TRUE(!cl.m_bSwitchBE ||
+                (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]))
+        << "/BE without a companion";
+    if (bFile) EXPECT_EQ(text[1] == 'A', testenv::FileExists(path)) << "the file is kept exactly for /A";
+    int nHeld = 0;
+    for (size_t i = 0; i < hooks.size(); ++i)
+      nHeld += i < 4 ? static_cast<int>(hooks[i].Successes()) : -static_cast<int>(hooks[i].Calls());
+    EXPECT_EQ(0, nHeld) << "acquired and not given back";
+  }
+  testenv::RemoveFile(path);
+  SetUnhandledExceptionFilter(pfnOld);
+}
+
+}  // namespace

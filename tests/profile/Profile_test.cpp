@@ -22,13 +22,15 @@ const char kProfileKey[] = "software\\OLMAR\\PRW3\\Profile", kDriverKey[] = "sof
 class Profile : public testing::Test {
   void SetUp() override {
     testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
-    TearDown(), CreateDirectoryA(kDir.c_str(), nullptr);
+    TearDown();
+    CreateDirectoryA(kDir.c_str(), nullptr);
   }
   void TearDown() override { std::filesystem::remove_all(kDir); }
 };
 
 std::string Write(const std::string& name, const std::string& bytes = "") {
-  return testenv::WriteFile(kDir + name, bytes), kDir + name;
+  testenv::WriteFile(kDir + name, bytes);
+  return kDir + name;
 }
 // The model's INI file, named in the profile key.
 void Ini(const std::string& text, const std::string& id = "X1") {
@@ -240,9 +242,12 @@ TEST_F(Profile, TheUsersLanguageThenUsEnglishThenTheFirstSectionWhoseLibraryExis
   EXPECT_EQ("Six456|<-1>|<-1>|<-1>",
             Read(ini, 0x0409, 8) + "|" + Read(ini, 0x0409, 7) + "|" + Read(ini, 0x0409, 1) + "|" +
                 Read(ini, 0x0409, MAX_PATH, "Missing"));
-  for (unsigned nth : {1u, 2u, 3u})  // the listing, its lines, the value
-    EXPECT_EQ("<-1>", (fault::CFailNew(nth), Read(ini, 0x0409))) << nth;
-  EXPECT_EQ("<-1>", (fault::CHook("FindFirstFileA", ERROR_ACCESS_DENIED, fault::kEveryCall), Read(ini, 0x0409)));
+  for (unsigned nth : {1u, 2u, 3u}) {  // the listing, its lines, the value
+    fault::CFailNew noBlock(nth);
+    EXPECT_EQ("<-1>", Read(ini, 0x0409)) << nth;
+  }
+  fault::CHook noSearch("FindFirstFileA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ("<-1>", Read(ini, 0x0409));
 }
 
 }  // namespace

@@ -25,6 +25,16 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     text.replace(pos, from.size(), to);
 }
 
+// The package's files in an installation, with their names' parameters in package.env.
+std::vector<std::pair<std::string*, const char*>> Files(DemoDriver& d) {
+  return {{&d.iniFile, "INI_FILE"},
+          {&d.printerLibrary, "PRN_DLL"},
+          {&d.englishResources, "RES_DLL_ENGLISH"},
+          {&d.germanResources, "RES_DLL_GERMAN"},
+          {&d.statusProgram, "STATUS_EXE"},
+          {&d.auxProgram, "AUX_EXE"}};
+}
+
 std::string Template(const std::string& name, bool reg, const InstallNames& names) {
   return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
@@ -84,7 +94,10 @@ std::string BindInstallNames(const std::string& text, bool reg, const InstallNam
       {"PRINTER_KEY", names.printerName.empty() ? names.portName : names.printerName}};
   std::string bound = text;
   for (auto [name, value] : values) {
-    if (reg) ReplaceAll(value, "\\", "\\\\"), ReplaceAll(value, "\"", "\\\"");
+    if (reg) {
+      ReplaceAll(value, "\\", "\\\\");
+      ReplaceAll(value, "\"", "\\\"");
+    }
     ReplaceAll(bound, std::string("@") + name + "@", value);
   }
   return bound;
@@ -100,13 +113,7 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   d.printerKey = printerName.empty() ? portName : printerName;
   d.modelID = DemoPackageParam("MODEL_ID");
   d.installDir = DemoPackageParam("INSTALL_DIR");
-  const std::pair<std::string*, const char*> files[] = {{&d.iniFile, "INI_FILE"},
-                                                        {&d.printerLibrary, "PRN_DLL"},
-                                                        {&d.englishResources, "RES_DLL_ENGLISH"},
-                                                        {&d.germanResources, "RES_DLL_GERMAN"},
-                                                        {&d.statusProgram, "STATUS_EXE"},
-                                                        {&d.auxProgram, "AUX_EXE"}};
-  for (const auto& file : files) *file.first = d.installDir + "\\" + DemoPackageParam(file.second);
+  for (const auto& [file, param] : Files(d)) *file = d.installDir + "\\" + DemoPackageParam(param);
 
   for (size_t pos = d.installDir.find('\\', 3);; pos = d.installDir.find('\\', pos + 1)) {
     if (CreateDirectoryA(d.installDir.substr(0, pos).c_str(), nullptr))
@@ -115,10 +122,10 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   }
   // A program still running from an earlier test keeps its file: that copy serves.
   const char* bin = std::getenv("PRW3_BIN_DIR");
-  for (const auto& file : files)
-    if (file.first != &d.iniFile) {
-      const std::string from = std::string(bin ? bin : "") + "\\driver\\package\\" + DemoPackageParam(file.second);
-      EXPECT_TRUE(CopyFileA(from.c_str(), file.first->c_str(), FALSE) || FileExists(*file.first)) << from;
+  for (const auto& [file, param] : Files(d))
+    if (file != &d.iniFile) {
+      const std::string from = std::string(bin ? bin : "") + "\\driver\\package\\" + DemoPackageParam(param);
+      EXPECT_TRUE(CopyFileA(from.c_str(), file->c_str(), FALSE) || FileExists(*file)) << from;
     }
   // The installer's parameter file lies beside the driver's files, uniquely named.
   char szParamFile[MAX_PATH] = {0}, szShort[MAX_PATH] = {0};
@@ -141,15 +148,8 @@ void UninstallDemoDriver() {
   for (auto inst = g_installations.rbegin(); inst != g_installations.rend(); ++inst) {
     EXPECT_EQ(0u, ImportReg(Template("prw3demo-uninstall.reg", true, inst->names)))
         << "regedit /s prw3demo-uninstall.reg";
-    const DemoDriver& d = inst->driver;
-    for (const std::string& file : {d.paramFile,
-                                    d.iniFile,
-                                    d.printerLibrary,
-                                    d.englishResources,
-                                    d.germanResources,
-                                    d.statusProgram,
-                                    d.auxProgram})
-      RemoveFile(file);
+    RemoveFile(inst->driver.paramFile);
+    for (const auto& [file, param] : Files(inst->driver)) RemoveFile(*file);
     for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)
       RemoveDirectoryA(folder->c_str());
   }

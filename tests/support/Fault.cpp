@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 namespace fault::detail {
@@ -224,6 +225,44 @@ namespace {
 unsigned g_nNewCalls = 0;
 unsigned g_nNewFailAt = 0;
 
+// The program's blocks, each at the end of pages of its own with a reserved (inaccessible)
+// page after it, as the page heap lays them out. Pages are never used twice, so a block
+// used after its delete faults as well.
+const size_t kPage = 4096;
+const size_t kArena = size_t{1} << 33;
+char* Arena() {
+  static char* const pArena = static_cast<char*>(VirtualAlloc(nullptr, kArena, MEM_RESERVE, PAGE_NOACCESS));
+  return pArena;
+}
+std::atomic<size_t> g_cbArenaUsed{0};
+
+void* GuardedBlock(size_t cb) {
+  const size_t cbBlock = (std::max<size_t>(cb, 1) + 15) / 16 * 16;  // the alignment new promises
+  const size_t cbPages = (cbBlock + kPage - 1) / kPage * kPage;
+  const size_t at = g_cbArenaUsed.fetch_add(cbPages + kPage);
+  if (at + cbPages + kPage > kArena) {
+    std::fprintf(stderr, "the guarded heap is used up\n");
+    std::abort();
+  }
+  char* pPages = static_cast<char*>(VirtualAlloc(Arena() + at, cbPages, MEM_COMMIT, PAGE_READWRITE));
+  // Filled as the page heap fills, so that a string read running into the slack goes on
+  // to the guard page.
+  memset(pPages, 0xD0, cbPages);
+  return pPages + cbPages - cbBlock;
+}
+
+// An access violation ends the run at once, also inside a timer callback, where the
+// platform would swallow it and the test go on as if the step had simply ended.
+LONG CALLBACK EndOnAccessViolation(EXCEPTION_POINTERS* pInfo) {
+  if (pInfo->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+  const LPTOP_LEVEL_EXCEPTION_FILTER pfnFilter = SetUnhandledExceptionFilter(nullptr);
+  if (pfnFilter) pfnFilter(pInfo);  // a test's own filter says what ran
+  std::fprintf(stderr, "access violation at %p\n", pInfo->ExceptionRecord->ExceptionAddress);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccessViolation);
+
 }  // namespace
 
 CFailNew::CFailNew(unsigned nFailAt) {
@@ -239,6 +278,17 @@ unsigned CFailNew::Calls() const { return g_nNewCalls; }
 void* operator new(std::size_t cb, const std::nothrow_t&) noexcept {
   ++fault::g_nNewCalls;
   if (fault::g_nNewFailAt == fault::kEveryCall || fault::g_nNewFailAt == fault::g_nNewCalls) return nullptr;
-  return std::malloc(cb ? cb : 1);
+  return fault::GuardedBlock(cb);
 }
 void* operator new[](std::size_t cb, const std::nothrow_t& tag) noexcept { return operator new(cb, tag); }
+
+// Every other delete form of the runtime ends here. A guarded block's pages are decommitted.
+void operator delete(void* p) noexcept {
+  if (p < fault::Arena() || p >= fault::Arena() + fault::kArena) {
+    std::free(p);
+    return;
+  }
+  MEMORY_BASIC_INFORMATION mbi;
+  VirtualQuery(p, &mbi, sizeof(mbi));
+  VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
+}

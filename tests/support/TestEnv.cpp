@@ -65,7 +65,10 @@ std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   std::string data(size + 1, '\0');
   RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, &data[0], &size);
   DWORD v = 0;
-  if (type == REG_DWORD && size == sizeof(v)) return std::to_string((memcpy(&v, data.data(), sizeof(v)), v));
+  if (type == REG_DWORD && size == sizeof(v)) {
+    memcpy(&v, data.data(), sizeof(v));
+    return std::to_string(v);
+  }
   return data.substr(0, data.find_last_not_of('\0') + 1);
 }
 
@@ -73,7 +76,8 @@ bool RegKeyExists(HKEY root, const std::string& key) {
   HKEY h = nullptr;
   const std::wstring wide(key.begin(), key.end());
   if (RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  return RegCloseKey(h), true;
+  RegCloseKey(h);
+  return true;
 }
 
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {

@@ -12,6 +12,8 @@
 
 #include <winspool.h>
 
+#include <algorithm>
+#include <memory>
 #include <tuple>
 
 namespace {
@@ -38,15 +40,16 @@ protected:
   // What a run that was cut short left behind goes first.
   void SetUp() override {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
-    testenv::InstallDemoDriver("prw3test", "prw3test"), g_calls.clear(), g_result = 0;
+    testenv::InstallDemoDriver("prw3test", "prw3test");
+    g_calls.clear();
+    g_result = 0;
   }
   void TearDown() override { testenv::UninstallDemoDriver(); }
   // "result name-kind path"; every key, printer and library taken is given back.
   std::string Get(const std::string& printer, const std::string& port = "") {
-    // A creation loop ends at the 100th key, not in a full hive.
-    fault::CHook open("RegOpenKeyExA"), create("RegCreateKeyExA"), close("RegCloseKey"), openA("OpenPrinterA"),
-        openW("OpenPrinterW"), closePrinter("ClosePrinter"), load("LoadLibraryA"), free("FreeLibrary"),
-        runaway("RegCreateKeyExA", ERROR_ACCESS_DENIED, 100);
+    fault::CHook open("RegOpenKeyExA"), create("RegCreateKeyExA"), close("RegCloseKey");
+    fault::CHook openA("OpenPrinterA"), openW("OpenPrinterW"), closePrinter("ClosePrinter");
+    fault::CHook load("LoadLibraryA"), free("FreeLibrary");
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
     const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
@@ -63,16 +66,21 @@ protected:
                    ? real(module, name)
                    : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
       }};
+  // A creation loop ends at the 100th key, not in a full hive.
+  fault::CReplace<decltype(&RegCreateKeyExA)> m_runaway{
+      "RegCreateKeyExA", [](auto real, HKEY root, LPCSTR key, auto... rest) {
+        return strstr(key, "\\P0000000000000100") ? ERROR_ACCESS_DENIED : real(root, key, rest...);
+      }};
 };
 
 TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowestFreeNumber) {
   Seed(Target(0, REG_VQN_TARGET_KEY), "");
   EXPECT_EQ("0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("", "LPT9:")) << "no printer-name targets: no purge";
   EXPECT_EQ("0 0 " + Target(0), Get("prw3test", "CUPS:prw3test"));
-  EXPECT_EQ("0 10",
-            testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING) + " " +
-                testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_TIMER));
-  EXPECT_EQ("0 0 " + Target(0) + "0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("PRW3TEST") + Get("", "lpt9:"));
+  EXPECT_EQ("0", testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING));
+  EXPECT_EQ("10", testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_TIMER));
+  EXPECT_EQ("0 0 " + Target(0), Get("PRW3TEST"));
+  EXPECT_EQ("0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("", "lpt9:"));
   char path[MAX_PATH] = "-";
   EXPECT_EQ(TARGET_NO_MATCH, FindTargetKey("other", FALSE, path));
   EXPECT_STREQ("-", path);
@@ -90,7 +98,10 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
   const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
   bool added = false;
   auto late = FAULT_REPLACE(RegEnumKeyExA, [&](auto real, HKEY h, DWORD i, LPSTR name, auto... rest) {
-    if (!added && (name < tib->StackLimit || name >= tib->StackBase)) added = true, Seed(Target(5), "prw3 late");
+    if (!added && (name < tib->StackLimit || name >= tib->StackBase)) {
+      added = true;
+      Seed(Target(5), "prw3 late");
+    }
     return real(h, i, name, rest...);
   });
   EXPECT_EQ("7 0 " + Target(1), Get("prw3 new")) << "the library's result is handed back";
@@ -104,72 +115,89 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
 TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   // A library that cannot be loaded or lacks its export, or a key that cannot be made,
   // leaves no target; one whose "Name" could not be written is left for the next purge;
-  // one whose "Setting" is not read back (the third read, after the look-up's and the
-  // purge's reads of the nameless key's "Name") is handed out, without the library.
-  const std::tuple<const char*, unsigned, std::string, const char*> cases[] = {
-      {"LoadLibraryA", fault::kEveryCall, "4 0 ", "gone"},
-      {"GetProcAddress", fault::kEveryCall, "5 0 ", "gone"},
-      {"RegCreateKeyExA", 1, "1 0 ", "gone"},
-      {"RegCreateKeyExA", 2, "1 0 ", "gone"},
-      {"RegSetValueExA", 1, "1 0 ", "<missing>"},
-      {"RegQueryValueExA", 3, "1 0 " + Target(0), "prw3test"}};
-  for (const auto& [import, nth, result, left] : cases) {
-    fault::CHook failed(import, ERROR_ACCESS_DENIED, nth);
-    EXPECT_EQ(result, Get("prw3test")) << import << " " << nth;
-    EXPECT_EQ(left, State(Target(0))) << import << " " << nth;
-  }
-  EXPECT_EQ("", g_calls);
-  {  // ... nor when it reads back as another value.
+  // one whose "Setting" is not read back, or reads back as another value, is handed out,
+  // without the library.
+  std::string failing;      // an import failing every call, or "import name" failing for that key or value
+  DWORD dwSettingRead = 0;  // when not 0, what "Setting" reads back as
+  auto Fails = [&](const char* import, LPCSTR name) { return name && failing == std::string(import) + " " + name; };
+  auto create = FAULT_REPLACE(RegCreateKeyExA, [&](auto real, HKEY root, LPCSTR key, auto... rest) {
+    return Fails("RegCreateKeyExA", key) ? ERROR_ACCESS_DENIED : real(root, key, rest...);
+  });
+  auto set = FAULT_REPLACE(RegSetValueExA, [&](auto real, HKEY h, LPCSTR name, auto... rest) {
+    return Fails("RegSetValueExA", name) ? ERROR_ACCESS_DENIED : real(h, name, rest...);
+  });
+  auto query =
+      FAULT_REPLACE(RegQueryValueExA, [&](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE p, auto cb) {
+        if (Fails("RegQueryValueExA", name)) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
+        const LSTATUS status = real(h, name, r, type, p, cb);
+        if (dwSettingRead && status == ERROR_SUCCESS && p && name && !strcmp(name, REG_TARGET_SETTING))
+          memcpy(p, &dwSettingRead, sizeof(dwSettingRead));
+        return status;
+      });
+  // What fails, what "Setting" reads back as (0: as stored), the library's result, then
+  // GetTargetKey's result and what is left. The library's own results may share the
+  // numbers of a library not loaded or without its export; a target it ran for stays.
+  const std::tuple<std::string, DWORD, int, std::string, const char*> cases[] = {
+      {"LoadLibraryA", 0, 0, "4 0 ", "gone"},
+      {"GetProcAddress", 0, 0, "5 0 ", "gone"},
+      {std::string("RegCreateKeyExA ") + REG_VQL_TARGET_KEY, 0, 0, "1 0 ", "gone"},
+      {"RegCreateKeyExA " + Target(0), 0, 0, "1 0 ", "gone"},
+      {"RegSetValueExA Name", 0, 0, "1 0 ", "<missing>"},
+      {"RegQueryValueExA Setting", 0, 0, "1 0 " + Target(0), "prw3test"},
+      {"", 255, 0, "1 0 " + Target(0), "prw3test"},
+      {"", 0, TARGET_NO_LIBRARY, "4 0 " + Target(0), "prw3test"},
+      {"", 0, TARGET_NO_EXPORT, "5 0 " + Target(0), "prw3test"}};
+  for (const auto& [fail, setting, library, result, left] : cases) {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
-    auto other =
-        FAULT_REPLACE(RegQueryValueExA, [](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE data, auto cb) {
-          const LSTATUS status = real(h, name, r, type, data, cb);
-          if (!status && data && name && !strcmp(name, REG_TARGET_SETTING)) *reinterpret_cast<DWORD*>(data) = 255;
-          return status;
-        });
-    EXPECT_EQ("1 0 " + Target(0), Get("prw3test"));
+    failing = fail;
+    dwSettingRead = setting;
+    g_result = library;
+    std::unique_ptr<fault::CHook> failed;
+    if (!fail.empty() && fail.find(' ') == std::string::npos)
+      failed = std::make_unique<fault::CHook>(fail.c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(result, Get("prw3test")) << fail;
+    EXPECT_EQ(left, State(Target(0))) << fail;
   }
-  // The library's own results may share those numbers; a target it ran for stays.
-  for (const int result : {TARGET_NO_LIBRARY, TARGET_NO_EXPORT}) {
-    testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
-    g_result = result;
-    EXPECT_EQ(std::to_string(result) + " 0 " + Target(0), Get("prw3test"));
-    EXPECT_EQ("prw3test", State(Target(0)));
-  }
+  EXPECT_EQ(2, std::count(g_calls.begin(), g_calls.end(), '\n')) << "the library runs only for a target it may fill";
 }
 
 TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessorIsStale) {
-  // A failed open (and its wide-character retry) or nth read of the printer's record, or a
+  // A failed open (and its wide-character retry) or read of the printer's record, or a
   // record without a driver or a print processor. A stale target is marked before it is
   // deleted, and a key below it that cannot be opened for deletion ends the deletion.
   const std::string locked = Target(0) + "\\a\\b";
+  enum Read { kRead, kProbeFails, kReadFails };
+  Read read = kRead;
   LPSTR PRINTER_INFO_2A::*nulled = nullptr;
-  auto read = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD n) {
+  auto record = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD n) {
     const BOOL done = real(h, level, p, cb, n);
+    if (read == (p ? kReadFails : kProbeFails)) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return FALSE;
+    }
     if (done && nulled) reinterpret_cast<PRINTER_INFO_2A*>(p)->*nulled = nullptr;
     return done;
   });
   auto denied = FAULT_REPLACE(RegOpenKeyExA, [&](auto real, HKEY root, LPCSTR key, DWORD o, REGSAM sam, PHKEY out) {
     return locked == key ? ERROR_ACCESS_DENIED : real(root, key, o, sam, out);
   });
-  const struct {
-    DWORD error;
-    unsigned nth;
-    LPSTR PRINTER_INFO_2A::*nulled;
-    const char* setting;
-  } cases[] = {{RPC_S_SERVER_UNAVAILABLE, fault::kEveryCall, nullptr, "<missing>"},
-               {ERROR_ACCESS_DENIED, fault::kEveryCall, nullptr, "<missing>"},
-               {ERROR_INVALID_PRINTER_NAME, fault::kEveryCall, nullptr, "255"},
-               {ERROR_NOT_ENOUGH_MEMORY, 1, nullptr, "<missing>"},
-               {ERROR_NOT_ENOUGH_MEMORY, 2, nullptr, "<missing>"},
-               {0, 0, &PRINTER_INFO_2A::pDriverName, "255"},
-               {0, 0, &PRINTER_INFO_2A::pPrintProcessor, "255"}};
-  for (const auto& c : cases) {
-    Seed(Target(0), "prw3test"), Seed(locked, ""), nulled = c.nulled;
-    const bool open = c.nth == fault::kEveryCall;
-    fault::CHook a(open ? "OpenPrinterA" : "GetPrinterA", c.error, c.nth), w("OpenPrinterW", c.error, open ? c.nth : 0);
+  const std::tuple<DWORD, Read, LPSTR PRINTER_INFO_2A::*, const char*> cases[] = {
+      {RPC_S_SERVER_UNAVAILABLE, kRead, nullptr, "<missing>"},
+      {ERROR_ACCESS_DENIED, kRead, nullptr, "<missing>"},
+      {ERROR_INVALID_PRINTER_NAME, kRead, nullptr, "255"},
+      {0, kProbeFails, nullptr, "<missing>"},
+      {0, kReadFails, nullptr, "<missing>"},
+      {0, kRead, &PRINTER_INFO_2A::pDriverName, "255"},
+      {0, kRead, &PRINTER_INFO_2A::pPrintProcessor, "255"}};
+  for (const auto& [error, how, field, setting] : cases) {
+    Seed(Target(0), "prw3test");
+    Seed(locked, "");
+    read = how;
+    nulled = field;
+    const unsigned nFail = error ? fault::kEveryCall : 0;
+    fault::CHook a("OpenPrinterA", error, nFail), w("OpenPrinterW", error, nFail);
     Get("prw3 new");
-    EXPECT_EQ(c.setting, testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING)) << c.error << " " << c.nth;
+    EXPECT_EQ(setting, testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING)) << error << " " << how;
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
   }
 }
