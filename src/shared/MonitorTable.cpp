@@ -170,6 +170,10 @@ int AddKey(HANDLE hMap, LPCSTR szKey, int nKind, DWORD dwValue) {
   return MONITOR_REG_CLAIMED;
 }
 
+// A key whose first byte is the end marker's would hide every entry after it, and an
+// empty one would match a freed entry: neither is ever looked up or stored.
+bool IsStorableKey(LPCSTR szKey) { return szKey[0] && static_cast<BYTE>(szKey[0]) != MONITOR_END_MARKER; }
+
 template <typename TEntry>
 int RegisterIn(LPCSTR szMapName, LPCSTR szKey, int nKind, DWORD dwValue, HWND* phWndOther, HANDLE* phMapFile) {
   const DWORD cbBlock = static_cast<DWORD>(MONITOR_ENTRY_COUNT * sizeof(TEntry));
@@ -184,6 +188,8 @@ int RegisterIn(LPCSTR szMapName, LPCSTR szKey, int nKind, DWORD dwValue, HWND* p
     if (!bExisted) pFirst->szName[0] = static_cast<char>(MONITOR_END_MARKER);
   }
   *phMapFile = hMap.Detach();
+  // As for a full table: nothing is stored, and the resident runs without a slot.
+  if (!IsStorableKey(szKey)) return MONITOR_REG_CLAIMED;
 
   for (int i = 0; i < MONITOR_ENTRY_COUNT; ++i) {
     CMappedView view;
@@ -251,10 +257,6 @@ HWND FindIn(LPCSTR szMapName, LPCSTR szKey, int nKind) {
   return nullptr;
 }
 
-// A key whose first byte is the end marker's would hide every entry after it, and an
-// empty one would match a freed entry: neither is ever looked up or stored.
-bool IsStorableKey(LPCSTR szKey) { return szKey[0] && static_cast<BYTE>(szKey[0]) != MONITOR_END_MARKER; }
-
 }  // namespace
 
 CMonitorTableLock::CMonitorTableLock() : m_bOwned(false) {
@@ -278,8 +280,6 @@ int RegisterMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind, DWORD hWndV
   *phWndOther = nullptr;
   *phMapFile = nullptr;
   LPCSTR szKey = szName1[0] ? szName1 : szName2;
-  // As for a full table: the resident runs without a slot.
-  if (!IsStorableKey(szKey)) return MONITOR_REG_CLAIMED;
   const int cchKey = lstrlenA(szKey);
   if (cchKey <= MONITOR_NAME_SIZE)
     return RegisterIn<MapFileEntry>(MONITOR_MAP_NAME, szKey, nKind, hWndValue, phWndOther, phMapFile);

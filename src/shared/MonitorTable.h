@@ -82,5 +82,5 @@ HWND FindMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind);
 
 // Keys that are empty or begin with the end marker's byte 0xFF (a y with diaeresis in code
 // page 1252, the Cyrillic "ya" in 1251) are never stored, as they would read as a free
-// entry or as the end of the table: Register answers 0 with nothing stored and no handle,
-// as for a full table; Set answers 1; Unregister and Find do nothing.
+// entry or as the end of the table: Register answers 0 with nothing stored, as for a full
+// table; Set answers 1; Unregister and Find do nothing.

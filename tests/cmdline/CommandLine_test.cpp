@@ -172,7 +172,7 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
     const std::string name = out.m_szParamFileA;
     EXPECT_EQ(folder + "O_P|" + written, out.m_szTempDir + name.substr(0, 3) + "|" + testenv::ReadFile(folder + name));
     CCommandLine in(("/M \"cmd\" /f \"" + name + "\"").c_str());
-    EXPECT_EQ("P=P D=Drv \"q\" /x O=L M=M F=" + name + " J=J BH=H BU=U BD=D BI=I BN=N VQM=V R S E C U BE I !1801",
+    EXPECT_EQ("P=P D=Drv \"q\" /x O=L M=M F=" + name + " J=J BH=H BU=U BD=D BI=I BN=N VQM=V R S E C U BE I",
               Fields(in));
     EXPECT_FALSE(testenv::FileExists(folder + name));
   }
