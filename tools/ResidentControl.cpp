@@ -35,14 +35,29 @@ HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs) {
   return hMenu;
 }
 
-bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs) {
+HWND SelectMenuItem(HWND hResident, int nPosition, DWORD timeoutMs) {
   DWORD dwProcessId = 0;
   GetWindowThreadProcessId(hResident, &dwProcessId);
   HWND hMenu = WaitForMenu(dwProcessId, timeoutMs);
-  if (!hMenu || nPosition < 0) return false;
+  if (!hMenu || nPosition < 0) return nullptr;
   // The menu opens with nothing highlighted: the first VK_DOWN reaches the first item.
   for (int i = 0; i <= nPosition; ++i) PostMessageA(hMenu, WM_KEYDOWN, VK_DOWN, 1);
+  return hMenu;
+}
+
+bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs) {
+  HWND hMenu = SelectMenuItem(hResident, nPosition, timeoutMs);
+  if (!hMenu) return false;
   PostMessageA(hMenu, WM_KEYDOWN, VK_RETURN, 1);
+  return WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
+}
+
+bool CloseMenu(HWND hResident, DWORD timeoutMs) {
+  DWORD dwProcessId = 0;
+  GetWindowThreadProcessId(hResident, &dwProcessId);
+  HWND hMenu = WaitForMenu(dwProcessId, timeoutMs);
+  if (!hMenu) return false;
+  PostMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
   return WaitFor(timeoutMs, [&] { return !IsWindow(hMenu) || !IsWindowVisible(hMenu); });
 }
 

@@ -28,12 +28,17 @@ bool WaitGone(HWND hWnd, DWORD timeoutMs);
 // The open pop-up menu's window (class "#32768") of the process (0: any), waiting up to
 // timeoutMs.
 HWND WaitForMenu(DWORD dwProcessId, DWORD timeoutMs);
+// Waits for the resident's open menu and highlights the item at nPosition (0: the first;
+// separators do not count) with the keyboard; returns the menu's window, or null.
+HWND SelectMenuItem(HWND hResident, int nPosition, DWORD timeoutMs);
 // Waits for the resident's open menu and chooses the item at nPosition among its
 // selectable items (0: the first; separators do not count) with the keyboard, as a user
 // would. True once the menu has closed after the choice. Which program the item started
 // is for the caller to check: the position comes from the menu's documented order, never
 // from the resident's own code.
 bool ChooseMenuItem(HWND hResident, int nPosition, DWORD timeoutMs);
+// Waits for the resident's open menu and closes it without a choice, as Escape does.
+bool CloseMenu(HWND hResident, DWORD timeoutMs);
 
 // The occupied entries of the shared monitor table's block for short keys: each key with
 // the window of its tray slot. Empty when the block does not exist.

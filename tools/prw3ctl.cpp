@@ -4,6 +4,7 @@
 //   prw3ctl [-t MS] rclick            posts a right-button press on its icon
 //   prw3ctl [-t MS] menu-choose POS   chooses the item at POS (0: the first; separators
 //                                     do not count) in its open menu
+//   prw3ctl [-t MS] menu-close        closes its open menu without a choice
 //   prw3ctl table NAME                prints the tray slot's window for a printer key, or "none"
 //   prw3ctl icon-color                prints the tray icons' colours (green, amber, red)
 // Exit code 0 on success, 1 when the window, menu or icon is not there in time, 2 on misuse.
@@ -45,8 +46,10 @@ int main(int argc, char** argv) {
     bDone = hResident && PostMessageA(hResident, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
   } else if (command == "menu-choose" && argc > 2) {
     bDone = hResident && residentctl::ChooseMenuItem(hResident, atoi(argv[2]), timeoutMs);
+  } else if (command == "menu-close") {
+    bDone = hResident && residentctl::CloseMenu(hResident, timeoutMs);
   } else {
-    fprintf(stderr, "usage: prw3ctl [-t MS] find | rclick | menu-choose POS | table NAME | icon-color\n");
+    fprintf(stderr, "usage: prw3ctl [-t MS] find | rclick | menu-choose POS | menu-close | table NAME | icon-color\n");
     return 2;
   }
   if (!bDone) fprintf(stderr, "prw3ctl: %s: no resident window or menu in time\n", command.c_str());

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the demo driver's pictures from the pixel art below and writes them beside this
-script: the three 16x16 tray icons (32-bit with alpha and an AND mask) and the 16x16
-24-bit menu bitmaps. Run once; the outputs are committed. No libraries needed."""
+script: the three tray icons (32-bit with alpha and an AND mask; each with images of 16,
+24 and 32 pixels, for the notification area at 96, 144 and 192 DPI) and the 16x16 24-bit
+menu bitmaps. Run once; the outputs are committed. No libraries needed."""
 import os
 import struct
 
@@ -120,7 +121,13 @@ def overlay(rows, art, palette, left, top):
                 rows[top + y][left + x] = palette[ch]
 
 
-def write_icon(path, rows):
+def scale(rows, size):
+    """The art at size x size, pixel for pixel from the nearest source pixel."""
+    return [[rows[y * len(rows) // size][x * len(rows) // size] for x in range(size)] for y in range(size)]
+
+
+def icon_image(rows):
+    size = len(rows)
     xor = b""
     mask = b""
     for row in reversed(rows):  # bottom-up
@@ -129,14 +136,22 @@ def write_icon(path, rows):
             r, g, b, a = px if px else (0, 0, 0, 0)
             xor += bytes((b, g, r, a))
             if not px:
-                bits |= 0x8000 >> x
-        mask += struct.pack(">H", bits) + b"\0\0"  # rows padded to 32 bits
-    header = struct.pack("<IiiHHIIiiII", 40, 16, 32, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    image = header + xor + mask
-    icondir = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, len(image), 6 + 16)
+                bits |= 1 << (size - 1 - x)
+        mask += bits.to_bytes((size + 7) // 8, "big").ljust((size + 31) // 32 * 4, b"\0")  # rows padded to 32 bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    return header + xor + mask
+
+
+def write_icon(path, rows, sizes=(16, 24, 32)):
+    images = [icon_image(scale(rows, size)) for size in sizes]
+    icondir = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b""
+    for size, image in zip(sizes, images):
+        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
     with open(path, "wb") as f:
-        f.write(icondir + entry + image)
+        f.write(icondir + entries + b"".join(images))
 
 
 def write_bitmap(path, rows, background=(0xFF, 0xFF, 0xFF)):

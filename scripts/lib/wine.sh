@@ -34,7 +34,10 @@ prw3_wine_prepare() {
   fi
   wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true  # exits 2 if already running
   printf '%s\n' "${DISPLAY:-}" >"$record"
-  [[ -f $WINEPREFIX/.prw3-ready ]] && return 0
+  if [[ -f $WINEPREFIX/.prw3-ready ]]; then
+    prw3_wine_scale
+    return 0
+  fi
 
   wine wineboot -u </dev/null >"$WINEPREFIX/.prw3-wineboot.log" 2>&1 9>&- || return 1
   # An empty debugger makes an unhandled exception end the process with a non-zero code
@@ -51,6 +54,20 @@ prw3_wine_prepare() {
     wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
   fi
   touch "$WINEPREFIX/.prw3-ready"
+  prw3_wine_scale
+}
+
+# The display scale of the prefix: "LogPixels" $PRW3_WINE_DPI (96 unless set). Wine reads
+# it when its session starts, so a change restarts the wineserver. Call under the lock.
+prw3_wine_scale() {
+  local dpi=${PRW3_WINE_DPI:-96} record="$WINEPREFIX/.prw3-dpi"
+  [[ "$(cat "$record" 2>/dev/null || echo 96)" == "$dpi" ]] && return 0
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    </dev/null >/dev/null 2>&1 9>&- || return 1
+  prw3_wine_kill
+  wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
+  printf '%s\n' "${DISPLAY:-}" >"$WINEPREFIX/.prw3-display"
+  echo "$dpi" >"$record"
 }
 
 # Starts the desktop keeper (tests/tools/keepalive.exe) unless one is running, and marks

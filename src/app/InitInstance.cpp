@@ -23,6 +23,13 @@ void RegisterForRestart(const char* pszCmdLine) {
   RegisterApplicationRestart(szWide, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
 }
 
+// The parameter file goes only with a value of this user's that names it: a machine-wide
+// entry's file serves every user who logs on, and another user's clean-up must not take it.
+void RemoveStartupEntry(CCommandLine& cmdLine) {
+  if (DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF))
+    cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
+}
+
 }  // namespace
 
 int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
@@ -32,15 +39,21 @@ int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
 
   CCommandLine cmdLine(pszText);
 
+  // Remove mode closes the key's running resident, found through the table before anything
+  // asks the spooler, which may no longer know a deleted printer or may be down. It cleans
+  // up nothing of its own and claims no slot.
+  if (cmdLine.m_bRemove) {
+    const HWND hResident = FindRunningResident(cmdLine.m_szPrinterName, cmdLine.m_szPortName);
+    if (hResident) PostMessageA(hResident, WM_CLOSE, 0, 0);
+    return 0;
+  }
+
   const bool bAvailable = cmdLine.m_szPrinterName[0] ? cmdLine.FillFromPrinter() != 0 : cmdLine.m_szPortName[0] != '\0';
   if (!bAvailable) {
     // The entry goes only for a printer the spooler says does not exist (or for an entry
     // that names none): a spooler not yet up at log-on must not cost the user the entry.
     const bool bGone = !cmdLine.m_szPrinterName[0] || cmdLine.m_nPrinterError == ERROR_INVALID_PRINTER_NAME;
-    if (bGone && IsStartupEntryForm(pszText)) {
-      DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF);
-      cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
-    }
+    if (bGone && IsStartupEntryForm(pszText)) RemoveStartupEntry(cmdLine);
     return 0;
   }
   if (!cmdLine.m_szModelID[0]) return 0;
@@ -64,8 +77,7 @@ int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
   const int nResult = pFrame->StartUp();
   DebugLogWriteInt("MainFrame.StartUp() : Result", nResult);
   if (nResult == -1) {
-    DeleteStartupReg(cmdLine.m_szPrinterName, cmdLine.m_szParamFileF);
-    cmdLine.DeleteParamFile(cmdLine.m_szParamFileF);
+    RemoveStartupEntry(cmdLine);
     pFrame->DisableTrayIcon();
     pFrame->ShutDown();
     return 0;
@@ -78,20 +90,26 @@ int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance) {
   return 1;
 }
 
-void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
+BOOL DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
   DebugLogWrite("DeleteStartupReg");
   CRegKey hKey;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, REG_RUN_KEY, 0, KEY_ALL_ACCESS, hKey.Receive()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, REG_RUN_KEY, 0, KEY_ALL_ACCESS, hKey.Receive()) != ERROR_SUCCESS) return FALSE;
+  const bool bHasFile = pszParamFile && pszParamFile[0];
 
   if (pszPrinterName && pszPrinterName[0]) {
-    RegDeleteValueA(hKey, pszPrinterName);
-    return;
+    char szData[MAX_PATH + 1] = {0};  // the spare byte ends data stored without a zero
+    DWORD cbData = MAX_PATH;
+    const bool bNamesFile =
+        RegQueryValueExA(hKey, pszPrinterName, nullptr, nullptr, reinterpret_cast<BYTE*>(szData), &cbData) ==
+            ERROR_SUCCESS &&
+        bHasFile && strstr(szData, pszParamFile);
+    return RegDeleteValueA(hKey, pszPrinterName) == ERROR_SUCCESS && bNamesFile;
   }
-  if (!pszParamFile || !pszParamFile[0]) return;
+  if (!bHasFile) return FALSE;
 
   for (DWORD dwIndex = 0;; ++dwIndex) {
     char szName[MAX_PATH];
-    char szData[MAX_PATH + 1] = {0};  // the spare byte ends data stored without a zero
+    char szData[MAX_PATH + 1] = {0};
     DWORD cchName = MAX_PATH;
     DWORD cbData = MAX_PATH;
     const LONG lResult =
@@ -99,10 +117,7 @@ void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile) {
     // A value that does not fit the buffers is passed over. Any other error ends the walk:
     // a key deleted under us answers every index alike, and the index would wrap for good.
     if (lResult == ERROR_MORE_DATA) continue;
-    if (lResult != ERROR_SUCCESS) break;
-    if (strstr(szData, pszParamFile)) {
-      RegDeleteValueA(hKey, szName);
-      break;
-    }
+    if (lResult != ERROR_SUCCESS) return FALSE;
+    if (strstr(szData, pszParamFile)) return RegDeleteValueA(hKey, szName) == ERROR_SUCCESS;
   }
 }

@@ -10,5 +10,6 @@ class CMainFrame;
 int InitInstance(char* pszCmdLine, CMainFrame* pFrame, HINSTANCE hInstance);
 
 // Removes the printer's value from HKCU's Run key, or, for a printer without a name,
-// the first value whose data names the parameter file.
-void DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile);
+// the first value whose data names the parameter file. TRUE when a value that names the
+// parameter file was removed: the file belongs to this user's entry and may go too.
+BOOL DeleteStartupReg(const char* pszPrinterName, const char* pszParamFile);

@@ -63,6 +63,7 @@ void CCommandLine::Clear() {
   m_szSwitchBN[0] = m_szSwitchVQM[0] = '\0';
   m_bInstall = 0;
   m_nPrinterError = 0;
+  m_bParamFileFDeleted = 0;
 }
 
 void CCommandLine::ApplySwitch(const char* pszName, const char* pszValue) {
@@ -96,10 +97,15 @@ int CCommandLine::Parse() {
   } else if (m_szParamFileF[0]) {
     ReadParamFile();
     DeleteParamFile(m_szParamFileF);
+    // Consumed: a file of that name made later (another program's) is not ours to delete.
+    m_bParamFileFDeleted = 1;
   }
 
   if (!m_szSwitchBH[0] || !m_szSwitchBU[0] || !m_szSwitchBD[0] || !m_szSwitchBI[0]) m_bSwitchBE = 0;
 
+  // Remove mode needs only the key the line names: the spooler may no longer know a
+  // deleted printer, or be down.
+  if (m_bRemove) return 1;
   FillFromPrinter();
   LookUpModelID();
   return 1;

@@ -29,14 +29,17 @@ public:
   BOOL FillFromPrinter();
   BOOL LookUpModelID();
   // Deletes the parameter file a switch names: the very file ReadParamFile read for it;
-  // for a file not read, where the reader would look (as named, else in the temporary folder).
+  // for a file not read, where the reader would look (as named, else in the temporary
+  // folder). The /F file, once consumed by Parse, is never deleted again.
   BOOL DeleteParamFile(const char* pszFileName);
 
   // Writes the identity and switches to a new parameter file in the temporary folder;
   // 1 with its bare name in m_szParamFileA. A value holding a line break is not written
-  // (it would split its line): the result is then 0 and no file remains.
+  // (it would split its line), nor is a file that could not be written out whole: the
+  // result is then 0 and no file remains.
   BOOL WriteParamFile(const char* pszPrinterName, const char* pszPortName, const char* pszModelID);
   BOOL CreateTempFileName();
+  // FALSE when the file could not be opened, or a write or the close failed.
   BOOL WriteSwitchLines();
   // Deletes the file this object wrote by its full path in m_szTempDir, never through a
   // search (a file of the same name elsewhere is not ours), and empties m_szParamFileA.
@@ -71,6 +74,8 @@ public:
   // The last error of the failed open in FillFromPrinter, read straight after it
   // (ERROR_INVALID_PRINTER_NAME: no such printer); 0 when the printer opened.
   DWORD m_nPrinterError;
+  // Set once the /F file was deleted after reading: later deletes of that name do nothing.
+  int m_bParamFileFDeleted;
 
 private:
   void FillTempDir();

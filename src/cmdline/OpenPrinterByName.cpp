@@ -23,9 +23,10 @@ BOOL OpenPrinterByName(char* pszPrinterName, HANDLE* phPrinter, PRINTER_DEFAULTS
   const size_t cch = strlen(pszPrinterName) + 1;
   std::unique_ptr<WCHAR[]> pszWide(new (std::nothrow) WCHAR[cch]());
   if (!pszWide) return AnsiResult();
+  // The UTF-8 code page refuses MB_PRECOMPOSED.
+  const DWORD dwFlags = GetACP() == CP_UTF8 ? MB_ERR_INVALID_CHARS : MB_PRECOMPOSED | MB_ERR_INVALID_CHARS;
   SetLastError(0);
-  const int nConverted = MultiByteToWideChar(
-      CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, pszPrinterName, -1, pszWide.get(), static_cast<int>(cch));
+  const int nConverted = MultiByteToWideChar(CP_ACP, dwFlags, pszPrinterName, -1, pszWide.get(), static_cast<int>(cch));
   if (nConverted == 0 || GetLastError() == ERROR_NO_UNICODE_TRANSLATION) return AnsiResult();
 
   PRINTER_DEFAULTSW defaultsW = {};

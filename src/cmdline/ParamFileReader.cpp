@@ -73,8 +73,11 @@ BOOL CCommandLine::ParseParamLine(const char* pszLine, char* pszName, char* pszV
 
 BOOL CCommandLine::DeleteParamFile(const char* pszFileName) {
   if (!pszFileName || !*pszFileName) return FALSE;
-  // The file that was read, never another of the same name elsewhere.
-  if (m_szParamFilePath[0] && strcmp(pszFileName, m_szParamFileF) == 0) return DeleteFileA(m_szParamFilePath);
+  const bool bParamFileF = strcmp(pszFileName, m_szParamFileF) == 0;
+  if (bParamFileF && m_bParamFileFDeleted) return FALSE;
+  // By the path the file was read from, not through the search below, which could find
+  // another of the same name elsewhere.
+  if (bParamFileF && m_szParamFilePath[0]) return DeleteFileA(m_szParamFilePath);
   if (DeleteFileA(pszFileName)) return TRUE;
   if (!m_szTempDir[0]) FillTempDir();
   char szPath[MAX_PATH];

@@ -97,5 +97,8 @@ BOOL CCommandLine::WriteSwitchLines() {
   WriteStringLine(file, "/BN \"%s\"\n", m_szSwitchBN);
   WriteStringLine(file, "/VQM \"%s\"\n", m_szSwitchVQM);
   WriteFlagLine(file, "/I\n", m_bInstall);
-  return TRUE;
+  // A full or failing drive leaves a short file: the stream keeps the error of any write,
+  // and the close writes out what is still buffered.
+  const bool bWritten = !ferror(file);
+  return fclose(file.Detach()) == 0 && bWritten;
 }

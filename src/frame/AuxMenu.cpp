@@ -99,7 +99,13 @@ BOOL CMainFrame::BuildAuxMenu(HMENU hPopup) {
     item.m_hBitmap = LoadBitmapA(m_hResDll, MAKEINTRESOURCEA(nID));
     item.m_nID = static_cast<int>(nID);
     CopyStr(item.m_szText, szText);
-    AppendMenuA(hPopup, MF_OWNERDRAW, nID, item.m_szText);
+    item.m_msaa.dwMSAASignature = MSAA_MENU_SIG;
+    item.m_msaa.cchWText = 0;
+    item.m_msaa.pszWText = item.m_szTextW;
+    const int cchWide = MultiByteToWideChar(CP_ACP, 0, item.m_szText, -1, item.m_szTextW, MAX_PATH);
+    if (cchWide > 0) item.m_msaa.cchWText = static_cast<DWORD>(cchWide - 1);
+    item.m_szTextW[item.m_msaa.cchWText] = L'\0';
+    AppendMenuA(hPopup, MF_OWNERDRAW, nID, reinterpret_cast<LPCSTR>(&item.m_msaa));
   }
   return TRUE;
 }

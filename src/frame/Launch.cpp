@@ -13,8 +13,8 @@
 
 namespace {
 
-// Four names of up to 259 characters and a program path or command fit with room to
-// spare, so every launch keeps its format whole.
+// The longest line the formats make, a program path or command and four names of at most
+// 259 characters each (about 1,350 characters), fits with room to spare: no line is cut.
 const size_t CMDLINE_SIZE = 2048;
 
 enum { MSG_CAPTION = 0, MSG_STATUS_FAILED = 1, MSG_PREFERENCES_FAILED = 2 };

@@ -25,12 +25,38 @@ const char* const g_apszMessages[5] = {
 };
 enum { MSG_CAPTION = 0, MSG_NO_MEMORY = 3, MSG_NO_FILE = 4 };
 
+// No path, or nothing at it: the library is missing, not merely unloadable. A path the
+// system cannot even look at (access denied) may still hold it.
+bool IsMissingFile(const char* pszPath) {
+  if (!pszPath[0]) return true;
+  const DWORD dwAttributes = GetFileAttributesA(pszPath);
+  if (dwAttributes != INVALID_FILE_ATTRIBUTES) return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD dwError = GetLastError();
+  return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND || dwError == ERROR_INVALID_NAME;
+}
+
+// Copies pszText into pszOut of cbOut bytes with every "&" doubled; a text of up to
+// MAX_PATH - 1 characters always fits a buffer of twice MAX_PATH.
+void DoubleAmpersands(char* pszOut, size_t cbOut, const char* pszText) {
+  size_t cb = 0;
+  for (const char* p = pszText; *p && cb + 2 < cbOut; ++p) {
+    if (*p == '&') pszOut[cb++] = '&';
+    pszOut[cb++] = *p;
+  }
+  pszOut[cb] = '\0';
+}
+
 bool IsTrayWindow(HWND hWnd) {
   char szClass[64] = {0};
   return GetClassNameA(hWnd, szClass, sizeof(szClass)) && lstrcmpiA(szClass, TRAY_WND_CLASS) == 0;
 }
 
 }  // namespace
+
+HWND FindRunningResident(const char* pszPrinterName, const char* pszPortName) {
+  const HWND hWnd = FindMonitorWindow(pszPrinterName, pszPortName, MONITOR_KIND_TRAY);
+  return hWnd && IsTrayWindow(hWnd) ? hWnd : nullptr;
+}
 
 CMainFrame::CMainFrame() {
   m_szPortName[0] = m_szModelID[0] = m_szPrinterName[0] = m_szDriverName[0] = m_szTargetKey[0] = '\0';
@@ -55,6 +81,8 @@ CMainFrame::CMainFrame() {
   m_hResDll = nullptr;
   m_nTaskbarCreatedMsg = 0;
   m_bMenuOpen = 0;
+  m_nIconWidth = 0;
+  m_nIconHeight = 0;
 }
 
 CMainFrame::~CMainFrame() { ReleaseMenuItems(); }
@@ -99,26 +127,23 @@ int CMainFrame::StartUp() {
 
   if (!CheckInstance()) return 0;
 
-  if (m_bRemove) {
-    UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, m_szPrinterName[0] == '\0');
-    CloseHandle(m_hMapFile);
-    m_hMapFile = nullptr;
-    return 0;
-  }
-
   RegReadKeyString(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_szModelID, m_szIniFile, sizeof(m_szIniFile));
 
   if (!ReadTraySettings()) return -1;
-  if (!LoadResDll(m_szResDllPath)) return -1;
+  const int nLoaded = LoadResDll(m_szResDllPath);
+  if (nLoaded == RESDLL_MISSING) return -1;
+  if (nLoaded == RESDLL_NOT_LOADED) return 0;
   if (!SetTrayIcon(m_nTrayIconSelected, 1)) return 0;
 
   m_hMenu = LoadMenuA(m_hResDll, MAKEINTRESOURCEA(IDR_TRAYMENU));
   HMENU hPopup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
   if (!hPopup) return 0;
 
-  const char* pszLabel = GetLabel();
-  ModifyMenuA(hPopup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, pszLabel);
-  char szType[MAX_PATH] = {0};
+  // A menu reads "&" as the mark of an access key: the name shows with each one doubled.
+  char szLabel[2 * MAX_PATH];
+  DoubleAmpersands(szLabel, sizeof(szLabel), GetLabel());
+  ModifyMenuA(hPopup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, szLabel);
+  char szType[2 * MAX_PATH] = {0};
   MENUITEMINFOA mii = {};
   mii.cbSize = sizeof(mii);
   mii.fMask = MIIM_STATE | MIIM_TYPE;
@@ -126,8 +151,6 @@ int CMainFrame::StartUp() {
   mii.cch = sizeof(szType);
   if (GetMenuItemInfoA(hPopup, ID_PRINTER_STATUS, FALSE, &mii)) {
     // Written back as a string item whose only state is "default": it shows in bold.
-    char szLabel[MAX_PATH];
-    CopyStr(szLabel, pszLabel);
     mii.fType = MFT_STRING;
     mii.fState = MFS_DEFAULT;
     mii.dwTypeData = szLabel;
@@ -170,12 +193,7 @@ int CMainFrame::CheckInstance() {
       UnregisterMonitorWindow(m_hMapFile, m_szPrinterName, m_szPortName, MONITOR_KIND_TRAY, m_szPrinterName[0] == '\0');
   }
 
-  if (nResult == MONITOR_REG_TAKEN && hOther) {
-    if (m_bRemove)
-      PostMessageA(hOther, WM_CLOSE, 0, 0);
-    else
-      PostMessageA(hOther, WM_TRAYICONCHANGE, 0, m_nTrayIconSelected);
-  }
+  if (nResult == MONITOR_REG_TAKEN && hOther) PostMessageA(hOther, WM_TRAYICONCHANGE, 0, m_nTrayIconSelected);
   if (nResult == MONITOR_REG_NO_VIEW) MessageBoxA(nullptr, m_szMessage[MSG_NO_MEMORY], m_szMessage[MSG_CAPTION], MB_OK);
   if (m_hMapFile) CloseHandle(m_hMapFile);
   m_hMapFile = nullptr;
@@ -208,12 +226,19 @@ int CMainFrame::ReadTraySettings() {
 }
 
 int CMainFrame::LoadResDll(const char* pszPath) {
-  m_hResDll = LoadLibraryA(pszPath);
-  if (!m_hResDll) {
-    MessageBoxA(m_hWnd, m_szMessage[MSG_NO_FILE], m_szMessage[MSG_CAPTION], MB_OK);
-    return 0;
+  m_hResDll = LoadLibraryExA(pszPath, nullptr, RESDLL_LOAD_FLAGS);
+  if (m_hResDll) return RESDLL_LOADED;
+  const DWORD dwError = GetLastError();
+  if (!IsMissingFile(pszPath)) {
+    // There but not loadable for now: a driver update replacing it, a damaged copy, a
+    // scanner holding it. Nothing is switched off; the next start tries again.
+    DebugLogWriteStr("CMainFrame::LoadResDll : not loaded", pszPath);
+    DebugLogWriteInt("CMainFrame::LoadResDll : error", static_cast<int>(dwError));
+    return RESDLL_NOT_LOADED;
   }
-  return 1;
+  DebugLogWriteStr("CMainFrame::LoadResDll : missing", pszPath);
+  MessageBoxA(m_hWnd, m_szMessage[MSG_NO_FILE], m_szMessage[MSG_CAPTION], MB_OK);
+  return RESDLL_MISSING;
 }
 
 int CMainFrame::DisableTrayIcon() {

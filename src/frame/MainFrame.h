@@ -17,6 +17,18 @@ extern CMainFrame* g_pMainFrame;
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+// The running resident that serves the printer's key (the printer name, or the port name
+// when the printer name is empty), found through the shared table; null when there is
+// none. Claims nothing and needs no spooler.
+HWND FindRunningResident(const char* pszPrinterName, const char* pszPortName);
+
+// The resource library gives only resources (icons, menu, strings, bitmaps): loaded as an
+// image resource it cannot fail on its bitness or on start-up code of its own.
+const DWORD RESDLL_LOAD_FLAGS = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
+const int RESDLL_LOADED = 1;
+const int RESDLL_MISSING = 0;
+const int RESDLL_NOT_LOADED = -1;
+
 class CMainFrame {
 public:
   CMainFrame();
@@ -30,12 +42,16 @@ public:
   int StartUp();
   int CheckInstance();
   int ReadTraySettings();
+  // RESDLL_LOADED; RESDLL_MISSING (no path, or no file at it) after its message box;
+  // RESDLL_NOT_LOADED for a file that is there but does not load, silently.
   int LoadResDll(const char* pszPath);
   int SetTrayIcon(int nIndex, int bAdd);
   int DisableTrayIcon();
   int OnTrayIconChange(WPARAM wParam, LPARAM lParam);
-  // The shell restarted: the icon goes back with the record and icons already held.
+  // The shell restarted: the icon goes back, loaded again at the current size.
   int OnTaskbarCreated();
+  // The system's settings or DPI changed: a new small-icon size loads the icons again.
+  int OnSettingChange();
 
   // The pop-up menu and its owner-drawn items.
   int OnTrayNotify(WPARAM wParam, LPARAM lParam);
@@ -83,6 +99,9 @@ public:
   // Set while the pop-up menu's modal loop runs: tray clicks dispatched inside it open
   // no second menu.
   int m_bMenuOpen;
+  // The size the tray icons were loaded at.
+  int m_nIconWidth;
+  int m_nIconHeight;
 
 private:
   // The printer's key: the printer name, or the port name when the printer has none.
@@ -91,6 +110,13 @@ private:
   // Fills cmdLine from the spooler for this printer and takes over the port it reports.
   void FollowPrinterPort(CCommandLine& cmdLine);
   int AddTrayIcon();
+  // The icon shown for a stored choice.
+  static int ShownIcon(int nIndex);
+  // Loads the three tray icons from the library at the small-icon size, which it records.
+  void LoadTrayIcons(HMODULE hResDll, HICON* phIcons);
+  // Loads the icons again from the library and hands the shown one to the shell with
+  // dwMessage (NIM_ADD or NIM_MODIFY). Returns 1 when the shell took it.
+  int ReloadTrayIcons(DWORD dwMessage);
   void RemoveStartupEntry(HKEY hHive);
   void ReleaseMenuItems();
 };

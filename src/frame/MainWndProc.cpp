@@ -48,6 +48,10 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
             pFrame->OnAux(nID);
           break;
         }
+        case WM_SETTINGCHANGE:
+        case WM_DPICHANGED:
+          pFrame->OnSettingChange();
+          break;
         case WM_TIMER:
           pFrame->OnTimer(wParam);
           break;

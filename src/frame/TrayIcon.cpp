@@ -1,7 +1,9 @@
 // CMainFrame: the notification-area icon: adding it (with retries while the shell is
-// not ready), changing it, and adding it again after the shell restarted.
+// not ready), changing it, and loading it again at the notification area's size after the
+// shell restarted or the display's scale changed.
 #include "frame/MainFrame.h"
 
+#include "base/Scoped.h"
 #include "base/StrUtil.h"
 #include "profile/Contracts.h"
 
@@ -46,11 +48,15 @@ void FitTip(char* pszTip, size_t cbTip, const char* pszLabel) {
 
 }  // namespace
 
+int CMainFrame::ShownIcon(int nIndex) {
+  // A stored choice outside the three icons shows the first one.
+  return nIndex >= 0 && nIndex < TRAYICON_COUNT ? nIndex : 0;
+}
+
 int CMainFrame::SetTrayIcon(int nIndex, int bAdd) {
   const int cbTip = (NOTIFYICONDATAA_V1_SIZE - FIELD_OFFSET(NOTIFYICONDATAA, szTip));
   FitTip(m_nid.szTip, static_cast<size_t>(cbTip), GetLabel());
-  // A stored choice outside the three icons shows the first one.
-  const int nIcon = (nIndex >= 0 && nIndex < TRAYICON_COUNT) ? nIndex : 0;
+  const int nIcon = ShownIcon(nIndex);
 
   if (!bAdd) {
     m_nid.hIcon = m_hIcon[nIcon];
@@ -63,11 +69,50 @@ int CMainFrame::SetTrayIcon(int nIndex, int bAdd) {
   m_nid.uID = 0;
   m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   m_nid.uCallbackMessage = WM_TRAYNOTIFY;
-  for (int i = 0; i < TRAYICON_COUNT; ++i)
-    m_hIcon[i] = static_cast<HICON>(
-        LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAYICON_0 + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+  LoadTrayIcons(m_hResDll, m_hIcon);
   m_nid.hIcon = m_hIcon[nIcon];
   return AddTrayIcon();
+}
+
+void CMainFrame::LoadTrayIcons(HMODULE hResDll, HICON* phIcons) {
+  // The notification area's size for the system DPI: 16 at 96, 24 at 144. The library's
+  // image closest to it is taken, and scaled only when it has none of that size.
+  m_nIconWidth = GetSystemMetrics(SM_CXSMICON);
+  m_nIconHeight = GetSystemMetrics(SM_CYSMICON);
+  for (int i = 0; i < TRAYICON_COUNT; ++i)
+    phIcons[i] = static_cast<HICON>(LoadImageA(
+        hResDll, MAKEINTRESOURCEA(IDI_TRAYICON_0 + i), IMAGE_ICON, m_nIconWidth, m_nIconHeight, LR_DEFAULTCOLOR));
+}
+
+int CMainFrame::ReloadTrayIcons(DWORD dwMessage) {
+  if (!m_nid.hWnd) return 0;
+  // The library is loaded again for the moment. Without it (a driver update under way) the
+  // icons held serve as they are, and the next change tries again.
+  HICON ahNew[TRAYICON_COUNT] = {};
+  const int nOldWidth = m_nIconWidth;
+  const int nOldHeight = m_nIconHeight;
+  {
+    CLibrary hResDll(LoadLibraryExA(m_szResDllPath, nullptr, RESDLL_LOAD_FLAGS));
+    if (hResDll.IsValid()) LoadTrayIcons(hResDll, ahNew);
+  }
+  const bool bNew = ahNew[0] && ahNew[1] && ahNew[2];
+  HICON ahOld[TRAYICON_COUNT];
+  memcpy(ahOld, m_hIcon, sizeof(ahOld));
+  if (bNew) memcpy(m_hIcon, ahNew, sizeof(ahNew));
+  m_nid.hIcon = m_hIcon[ShownIcon(m_nTrayIconSelected)];
+  const BOOL bHeld = Shell_NotifyIconA(dwMessage, &m_nid);
+  // The old icons go only once the shell holds a new one; icons it refused, or an
+  // incomplete set, go instead.
+  if (!bNew || !bHeld) {
+    memcpy(m_hIcon, ahOld, sizeof(ahOld));
+    m_nid.hIcon = m_hIcon[ShownIcon(m_nTrayIconSelected)];
+    m_nIconWidth = nOldWidth;
+    m_nIconHeight = nOldHeight;
+  }
+  const HICON* phUnused = bNew && bHeld ? ahOld : ahNew;
+  for (int i = 0; i < TRAYICON_COUNT; ++i)
+    if (phUnused[i]) DestroyIcon(phUnused[i]);
+  return bHeld ? 1 : 0;
 }
 
 int CMainFrame::AddTrayIcon() {
@@ -80,9 +125,10 @@ int CMainFrame::AddTrayIcon() {
   }
 }
 
-int CMainFrame::OnTaskbarCreated() {
-  // The record and icons still held go back as they are: the resource library is gone,
-  // and loading the icons again would give blank ones.
-  if (!m_nid.hWnd) return 0;
-  return Shell_NotifyIconA(NIM_ADD, &m_nid) ? 1 : 0;
+int CMainFrame::OnTaskbarCreated() { return ReloadTrayIcons(NIM_ADD); }
+
+int CMainFrame::OnSettingChange() {
+  // A new scale, or a new small-icon size: the icon follows when its size changed.
+  if (GetSystemMetrics(SM_CXSMICON) == m_nIconWidth && GetSystemMetrics(SM_CYSMICON) == m_nIconHeight) return 0;
+  return ReloadTrayIcons(NIM_MODIFY);
 }

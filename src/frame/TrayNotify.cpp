@@ -43,7 +43,8 @@ int CMainFrame::OnTrayNotify(WPARAM, LPARAM lParam) {
   m_bMenuOpen = 1;
   TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hOwner, nullptr);
   m_bMenuOpen = 0;
-  // Sent, not posted: lets the menu close properly when the user clicks elsewhere.
-  SendMessageA(m_hWnd, WM_NULL, 0, 0);
+  // Posted, as the platform documents for a notification-area menu: the system then
+  // switches tasks properly, so that a click elsewhere closes the next menu.
+  PostMessageA(m_hWnd, WM_NULL, 0, 0);
   return 0;
 }

@@ -170,6 +170,10 @@ int AddKey(HANDLE hMap, LPCSTR szKey, int nKind, DWORD dwValue) {
   return MONITOR_REG_CLAIMED;
 }
 
+// A key whose first byte is the end marker's would hide every entry after it, and an
+// empty one would match a freed entry: neither is ever looked up or stored.
+bool IsStorableKey(LPCSTR szKey) { return szKey[0] && static_cast<BYTE>(szKey[0]) != MONITOR_END_MARKER; }
+
 template <typename TEntry>
 int RegisterIn(LPCSTR szMapName, LPCSTR szKey, int nKind, DWORD dwValue, HWND* phWndOther, HANDLE* phMapFile) {
   const DWORD cbBlock = static_cast<DWORD>(MONITOR_ENTRY_COUNT * sizeof(TEntry));
@@ -184,6 +188,8 @@ int RegisterIn(LPCSTR szMapName, LPCSTR szKey, int nKind, DWORD dwValue, HWND* p
     if (!bExisted) pFirst->szName[0] = static_cast<char>(MONITOR_END_MARKER);
   }
   *phMapFile = hMap.Detach();
+  // As for a full table: nothing is stored, and the resident runs without a slot.
+  if (!IsStorableKey(szKey)) return MONITOR_REG_CLAIMED;
 
   for (int i = 0; i < MONITOR_ENTRY_COUNT; ++i) {
     CMappedView view;
@@ -236,6 +242,21 @@ void UnregisterIn(HANDLE hMap, LPCSTR szKey, int nKind) {
   }
 }
 
+template <typename TEntry>
+HWND FindIn(LPCSTR szMapName, LPCSTR szKey, int nKind) {
+  CKernelHandle hMap(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, szMapName));
+  if (!hMap.IsValid() || !HasSlot(nKind)) return nullptr;
+  for (int i = 0; i < MONITOR_ENTRY_COUNT; ++i) {
+    CMappedView view;
+    const TEntry* pEntry = MapEntry<TEntry>(hMap, i, view);
+    if (!pEntry || FirstByte(pEntry) == MONITOR_END_MARKER) return nullptr;
+    if (!NameMatches(pEntry, szKey)) continue;
+    const HWND hWnd = ToHwnd(ReadSlot(pEntry, nKind));
+    return hWnd && IsWindow(hWnd) ? hWnd : nullptr;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 CMonitorTableLock::CMonitorTableLock() : m_bOwned(false) {
@@ -270,6 +291,7 @@ int RegisterMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind, DWORD hWndV
 int SetMonitorWindow(LPCSTR szName1, LPCSTR szName2, HWND hWnd, int nKind) {
   CMonitorTableLock lock;
   LPCSTR szKey = szName1[0] ? szName1 : szName2;
+  if (!IsStorableKey(szKey)) return 1;
   const int cchKey = lstrlenA(szKey);
   if (cchKey <= MONITOR_NAME_SIZE) return SetIn<MapFileEntry>(MONITOR_MAP_NAME, szKey, hWnd, nKind);
   if (cchKey <= MONITOR_NAME_SIZE2) return SetIn<MapFileEntry2>(MONITOR_MAP_NAME2, szKey, hWnd, nKind);
@@ -279,9 +301,20 @@ int SetMonitorWindow(LPCSTR szName1, LPCSTR szName2, HWND hWnd, int nKind) {
 void UnregisterMonitorWindow(HANDLE hMapFile, LPCSTR szName1, LPCSTR szName2, int nKind, BOOL bUseName2) {
   CMonitorTableLock lock;
   LPCSTR szKey = bUseName2 ? szName2 : szName1;
+  if (!IsStorableKey(szKey)) return;
   const int cchKey = lstrlenA(szKey);
   if (cchKey <= MONITOR_NAME_SIZE)
     UnregisterIn<MapFileEntry>(hMapFile, szKey, nKind);
   else if (cchKey <= MONITOR_NAME_SIZE2)
     UnregisterIn<MapFileEntry2>(hMapFile, szKey, nKind);
+}
+
+HWND FindMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind) {
+  CMonitorTableLock lock;
+  LPCSTR szKey = szName1[0] ? szName1 : szName2;
+  if (!IsStorableKey(szKey)) return nullptr;
+  const int cchKey = lstrlenA(szKey);
+  if (cchKey <= MONITOR_NAME_SIZE) return FindIn<MapFileEntry>(MONITOR_MAP_NAME, szKey, nKind);
+  if (cchKey <= MONITOR_NAME_SIZE2) return FindIn<MapFileEntry2>(MONITOR_MAP_NAME2, szKey, nKind);
+  return nullptr;
 }

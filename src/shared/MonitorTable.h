@@ -36,8 +36,9 @@ constexpr const char MONITOR_MUTEX_NAME[] = "PrwV3MapFileMutex";
 const DWORD MONITOR_LOCK_TIMEOUT_MS = 5000;
 
 // Holds the table's mutex for one scope. A wait that fails or times out goes on without
-// it, so that a hung peer never blocks a start; an abandoned mutex counts as owned. A
-// scope inside another one (a table operation inside CheckInstance's) waits for nothing.
+// it, so a hung peer delays a start by at most MONITOR_LOCK_TIMEOUT_MS, never stops it;
+// an abandoned mutex counts as owned. A scope inside another one (a table operation
+// inside CheckInstance's) waits for nothing.
 class CMonitorTableLock {
 public:
   CMonitorTableLock();
@@ -74,3 +75,12 @@ int SetMonitorWindow(LPCSTR szName1, LPCSTR szName2, HWND hWnd, int nKind);
 // frees the entry when its other slots are empty. Does nothing when the key is missing,
 // too long or a view fails; never closes hMapFile.
 void UnregisterMonitorWindow(HANDLE hMapFile, LPCSTR szName1, LPCSTR szName2, int nKind, BOOL bUseName2);
+
+// The live window in nKind's slot of the key's entry (szName1, or szName2 when szName1 is
+// empty), or null. Opens an existing block only and changes nothing.
+HWND FindMonitorWindow(LPCSTR szName1, LPCSTR szName2, int nKind);
+
+// Keys that are empty or begin with the end marker's byte 0xFF (a y with diaeresis in code
+// page 1252, the Cyrillic "ya" in 1251) are never stored, as they would read as a free
+// entry or as the end of the table: Register answers 0 with nothing stored, as for a full
+// table; Set answers 1; Unregister and Find do nothing.

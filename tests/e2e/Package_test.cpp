@@ -165,7 +165,7 @@ TEST_F(PackageTest, InstallsUpgradesKeepingItsConfigurationAndUninstallsAllButTh
     const bool program = lstrcmpiA(path.c_str() + path.size() - 4, ".exe") == 0;
     EXPECT_EQ(program, manifest.find("level=\"asInvoker\"") != std::string::npos) << path;
     EXPECT_EQ(program, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos) << path;
-    EXPECT_EQ(std::string::npos, manifest.find("dpiAware")) << path;
+    EXPECT_EQ(program, manifest.find(">PerMonitorV2, PerMonitor<") != std::string::npos) << path;
   }
 
   // The start-up entry: the resident's short path, unquoted, then /A and the quoted

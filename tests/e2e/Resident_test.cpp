@@ -111,5 +111,60 @@ TEST_F(ResidentTest, DeletedPrinterEndsItAtTheNextTick) {
   EXPECT_FALSE(testenv::FileExists(driver.paramFile));
 }
 
+// Run at 96 DPI and, by scripts/test, at 144: the first auxiliary item highlighted fills
+// its rectangle with the highlight colour; from its left edge the bitmap starts at 4 and
+// is 16 wide, the text starts at 30 (glyphs may begin a pixel or two in), each scaled to
+// the display's DPI.
+TEST_F(ResidentTest, DrawsItsMenuAtTheDisplayScale) {
+  const std::string printer = testenv::ExistingPrinter();
+  const testenv::DemoDriver driver = testenv::InstallDemoDriver(printer, printer);
+  ASSERT_FALSE(HasFailure());
+  CProcess resident;
+  ASSERT_TRUE(resident.Start("/A \"" + driver.paramFile + "\""));
+  HWND hWnd = resident.Serving(printer);
+  ASSERT_NE(nullptr, hWnd) << "exit code " << resident.Wait(0);
+  ASSERT_TRUE(PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN));
+  HWND hMenu = residentctl::SelectMenuItem(hWnd, 2, TIMEOUT_MS);
+  RECT rc = {};
+  ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
+  const HDC hScreen = GetDC(nullptr);
+  const int nDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
+  ReleaseDC(nullptr, hScreen);
+  const COLORREF crHighlight = GetSysColor(COLOR_HIGHLIGHT);
+  const DWORD highlight = GetRValue(crHighlight) << 16 | GetGValue(crHighlight) << 8 | GetBValue(crHighlight);
+  const int cx = rc.right - rc.left;
+  // Offsets from the highlight's left edge where columns turn from highlight to drawing
+  // and back: the bitmap's start and end, and the text's start.
+  std::vector<int> edges;
+  residentctl::WaitFor(TIMEOUT_MS, [&] {
+    std::vector<DWORD> pixels;
+    if (!residentctl::CaptureScreen(rc, &pixels)) return false;
+    std::vector<int> rows;
+    int nLeft = cx;
+    for (int y = 0; y * cx < static_cast<int>(pixels.size()); ++y)
+      for (int x = 0; x < cx; ++x)
+        if (pixels[y * cx + x] == highlight) {
+          nLeft = std::min(nLeft, x);
+          if (rows.empty() || rows.back() != y) rows.push_back(y);
+        }
+    edges.clear();
+    bool bDrawing = false;
+    for (int x = nLeft; x < cx && edges.size() < 3; ++x) {
+      const bool bColumnDrawn =
+          std::any_of(rows.begin(), rows.end(), [&](int y) { return pixels[y * cx + x] != highlight; });
+      if (bColumnDrawn != bDrawing) edges.push_back(x - nLeft);
+      bDrawing = bColumnDrawn;
+    }
+    return edges.size() == 3;
+  });
+  const auto scaled = [nDpi](int n) { return MulDiv(n, nDpi, USER_DEFAULT_SCREEN_DPI); };
+  ASSERT_EQ(3u, edges.size()) << "at " << nDpi << " DPI";
+  EXPECT_EQ(scaled(4), edges[0]) << nDpi << " DPI: the bitmap's left";
+  EXPECT_EQ(scaled(4) + scaled(16), edges[1]) << nDpi << " DPI: the bitmap's right";
+  EXPECT_LE(scaled(30), edges[2]) << nDpi << " DPI: the text's left";
+  EXPECT_GE(scaled(30) + 2, edges[2]) << nDpi << " DPI: the text's left";
+  EXPECT_TRUE(residentctl::CloseMenu(hWnd, TIMEOUT_MS));
+}
+
 }  // namespace
 }  // namespace e2e

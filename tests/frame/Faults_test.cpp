@@ -18,7 +18,7 @@ const std::vector<std::pair<std::vector<const char*>, std::vector<const char*>>>
     {{"RegOpenKeyExA", "RegCreateKeyExA"}, {"RegCloseKey"}},
     {{"CreateFileMappingA", "OpenFileMappingA", "CreateMutexA", "CreateProcessA", "CreateProcessA"}, {"CloseHandle"}},
     {{"MapViewOfFile"}, {"UnmapViewOfFile"}},
-    {{"LoadLibraryA"}, {"FreeLibrary"}},
+    {{"LoadLibraryA", "LoadLibraryExA"}, {"FreeLibrary"}},
     {{"OpenPrinterA", "OpenPrinterW"}, {"ClosePrinter"}},
     {{"FindFirstFileA"}, {"FindClose"}},
     {{"_fsopen"}, {"fclose"}},

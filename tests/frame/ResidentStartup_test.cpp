@@ -8,6 +8,7 @@
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
 
+#include <map>
 #include <new>
 #include <sstream>
 
@@ -47,21 +48,44 @@ protected:
     testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
     testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n");
   }
-  // Loading the library fails as a missing or a locked file does.
-  void FailLoad(const std::string& path, DWORD dwError) {
-    Keep(std::make_shared<fault::CReplace<decltype(&LoadLibraryA)>>("LoadLibraryA", [=](auto real, LPCSTR psz) {
-      if (lstrcmpiA(psz, path.c_str()) != 0) return real(psz);
-      SetLastError(dwError);
+  // The printer library locked, as during a driver update.
+  void PrinterLibraryLocked() {
+    Keep(std::make_shared<fault::CReplace<decltype(&LoadLibraryA)>>("LoadLibraryA", [this](auto real, LPCSTR psz) {
+      if (lstrcmpiA(psz, m_driver.printerLibrary.c_str()) != 0) return real(psz);
+      SetLastError(ERROR_SHARING_VIOLATION);
       return HMODULE(nullptr);
     }));
   }
-  void NoResources() { FailLoad(m_driver.englishResources, ERROR_MOD_NOT_FOUND); }
-  void PrinterLibraryLocked() { FailLoad(m_driver.printerLibrary, ERROR_SHARING_VIOLATION); }
+  // Whichever language the user's is.
+  void NoResources() {
+    testenv::RemoveFile(m_driver.englishResources);
+    testenv::RemoveFile(m_driver.germanResources);
+  }
+  void DamagedResources() {
+    testenv::WriteFile(m_driver.englishResources, std::string(4096, 'Z'));
+    testenv::WriteFile(m_driver.germanResources, std::string(4096, 'Z'));
+  }
+  // Another user's entry: the machine's, naming the same parameter file; none of the user's.
+  void MachineEntryOnly() {
+    testenv::DeleteRegValue(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey);
+    testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, m_driver.runCommand);
+  }
+  // What is left of the start-up entries and the parameter file.
+  std::string Left() const {
+    std::string left = HasRunEntry(HKEY_CURRENT_USER) ? "HKCU " : "";
+    if (HasRunEntry(HKEY_LOCAL_MACHINE)) left += "HKLM ";
+    return left + (testenv::FileExists(m_driver.paramFile) ? "file" : "");
+  }
   void Gone() { Spooler(ERROR_INVALID_PRINTER_NAME); }
+  void EntryWithoutFile() { testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\a.exe"); }
+  // Another program's file under the parameter file's name.
+  std::function<void()> MakeParamFile() {
+    return [this] { testenv::WriteFile(m_driver.paramFile, "another's"); };
+  }
   void NeitherPrinterNorPort() { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }
-  void PortOnly() {
+  void PortOnly(const char* pszPort = "LPT1:") {
     TearDown();
-    m_driver = testenv::InstallDemoDriver("", "prw3test", "LPT1:");
+    m_driver = testenv::InstallDemoDriver("", "prw3test", pszPort);
   }
   // The start-up entry's line for "", else the line with "@" for the quoted parameter file.
   std::string Line(std::string form) const {
@@ -72,60 +96,96 @@ protected:
 };
 
 TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
-  // The command line (see Line); what it saw; whether the start-up entry and its parameter
-  // file stay; the target's "TrayIconEnable" afterwards.
-  const std::tuple<const char*, std::function<void()>, const char*, const char*, bool, const char*> cases[] = {
-      {"installed", [] {}, "", kIcon0, true, "1"},
-      {"target off", [this] { TargetOff(); }, "", "", false, "0"},
-      {"target without TrayIconEnable", [this] { TargetWithoutEnable(); }, "", "", false, "0"},
-      {"resource library missing", [this] { NoResources(); }, "", kNoFile, false, "0"},
+  const char* const kAll = "HKCU file";
+  // The command line (see Line); what it saw; what is left of the start-up entries and the
+  // parameter file (see Left); the target's "TrayIconEnable" afterwards.
+  using Steps = std::vector<std::function<void()>>;
+  const std::tuple<const char*, Steps, const char*, const char*, const char*, const char*> cases[] = {
+      {"installed", {[] {}}, "", kIcon0, kAll, "1"},
+      {"target off", {[this] { TargetOff(); }}, "", "", "", "0"},
+      {"target without TrayIconEnable", {[this] { TargetWithoutEnable(); }}, "", "", "", "0"},
+      // Another user's clean-up: the machine's entry and its file serve everyone.
+      {"target off, the machine's entry",
+       {[this] { TargetOff(); }, [this] { MachineEntryOnly(); }},
+       "",
+       "",
+       "HKLM file",
+       "0"},
+      {"resource library missing", {[this] { NoResources(); }}, "", kNoFile, "", "0"},
       // Known by its port alone, the target switched off is the port's.
       {"port only, resource library missing",
-       [this] {
-         PortOnly();
-         NoResources();
-       },
+       {[this] { PortOnly(); }, [this] { NoResources(); }},
        "",
        kNoFile,
-       false,
+       "",
+       "0"},
+      // There but not loadable for now (replaced during a driver update): this start ends,
+      // and nothing is switched off.
+      {"resource library damaged", {[this] { DamagedResources(); }}, "", "", kAll, "1"},
+      // A /F file is consumed once: a file made under its name meanwhile is another's.
+      {"/F file made again meanwhile",
+       {[this] { NoResources(); }, [this] { WhileBoxOpen(MakeParamFile()); }},
+       "/F @",
+       kNoFile,
+       "file",
        "0"},
       // The block made, the view of its first entry fails.
-      {"table view fails", [this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }, "", kNoMemory, true, kNo},
-      {"table cannot be made", [this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }, "", "", true, kNo},
-      {"no model id", [this] { NoModelID(); }, "", "", true, kNo},
+      {"table view fails", {[this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }}, "", kNoMemory, kAll, kNo},
+      {"table cannot be made", {[this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
+      {"no model id", {[this] { NoModelID(); }}, "", "", kAll, kNo},
       // Without its menu the resident ends, its icon shown for a moment.
-      {"menu missing", [this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }, "", kFlash, true, "1"},
-      {"no target, icon 2", [this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }, "", kIcon2, true, kNo},
-      {"no target, INI off", [this] { NoTarget("TrayIconSelected=1\r\n"); }, "", "", false, kNo},
+      {"menu missing", {[this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }}, "", kFlash, kAll, "1"},
+      {"no target, icon 2",
+       {[this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }},
+       "",
+       kIcon2,
+       kAll,
+       kNo},
+      {"no target, INI off", {[this] { NoTarget("TrayIconSelected=1\r\n"); }}, "", "", "", kNo},
       // Without a target and an INI file it counts as on, and then finds no resource library.
-      {"no target and no INI file", [this] { NoTarget(nullptr); }, "", kNoFile, false, kNo},
+      {"no target and no INI file", {[this] { NoTarget(nullptr); }}, "", kNoFile, "", kNo},
       // At log-on the notification area may not be ready yet, may report an add it made
       // as failed, or may never come.
-      {"shell ready after 3 s", [] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }, "", kIcon0, true, "1"},
-      {"shell refuses the add", [] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }, "", kModify0, true, "1"},
-      {"shell never ready", [] { ShellTakes([](DWORD) { return false; }); }, "", "", true, "1"},
+      {"shell ready after 3 s", {[] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }}, "", kIcon0, kAll, "1"},
+      {"shell refuses the add", {[] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }}, "", kModify0, kAll, "1"},
+      {"shell never ready", {[] { ShellTakes([](DWORD) { return false; }); }}, "", "", kAll, "1"},
       // A printer the spooler says does not exist takes its entry and file with it when
       // started with "/A " in either case; not with "/A" at the very end, or no /A at all.
-      {"printer gone", [this] { Gone(); }, "", "", false, kNo},
-      {"printer gone, /a", [this] { Gone(); }, "/a @", "", false, kNo},
-      {"printer gone, /A at the end", [this] { Gone(); }, "/P \"prw3test\" /A", "", true, kNo},
-      {"printer gone, no /A", [this] { Gone(); }, "/P \"prw3test\"", "", true, kNo},
+      {"printer gone", {[this] { Gone(); }}, "", "", "", kNo},
+      {"printer gone, /a", {[this] { Gone(); }}, "/a @", "", "", kNo},
+      {"printer gone, /A at the end", {[this] { Gone(); }}, "/P \"prw3test\" /A", "", kAll, kNo},
+      {"printer gone, no /A", {[this] { Gone(); }}, "/P \"prw3test\"", "", kAll, kNo},
+      // Only a value of the user's that names the file takes the file with it.
+      {"printer gone, the machine's entry",
+       {[this] { Gone(); }, [this] { MachineEntryOnly(); }},
+       "",
+       "",
+       "HKLM file",
+       kNo},
+      {"printer gone, the user's value names no file",
+       {[this] { Gone(); }, [this] { EntryWithoutFile(); }},
+       "",
+       "",
+       "file",
+       kNo},
+      // Remove mode cleans up nothing of its own.
+      {"printer gone, remove mode", {[this] { Gone(); }}, "/R /A @", "", kAll, kNo},
       // A spooler that is not up or refuses the open proves no deleted printer.
-      {"spooler down", [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, "", "", true, kNo},
-      {"open refused", [this] { Spooler(ERROR_ACCESS_DENIED); }, "", "", true, kNo},
+      {"spooler down", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }}, "", "", kAll, kNo},
+      {"open refused", {[this] { Spooler(ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
       // Neither printer nor port: the entry naming the parameter file goes with the file.
-      {"neither printer nor port", [this] { NeitherPrinterNorPort(); }, "", "", false, kNo},
+      {"neither printer nor port", {[this] { NeitherPrinterNorPort(); }}, "", "", "", kNo},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
-      {"printer library locked", [this] { PrinterLibraryLocked(); }, "", kIcon0, true, kNo},
+      {"printer library locked", {[this] { PrinterLibraryLocked(); }}, "", kIcon0, kAll, kNo},
   };
-  for (const auto& [name, arrange, form, seen, entryKept, enable] : cases) {
+  for (const auto& [name, arrange, form, seen, left, enable] : cases) {
     Reinstall();
-    arrange();
+    for (const auto& step : arrange) step();
     EXPECT_EQ(0, Run(Line(form))) << name;
     ReleaseHooks();
     EXPECT_EQ(seen, Seen()) << name;
-    EXPECT_EQ(entryKept ? 2 : 0, HasRunEntry() + testenv::FileExists(m_driver.paramFile)) << name << ": entry, file";
+    EXPECT_EQ(left, Left()) << name << ": entries and file left";
     EXPECT_EQ(enable, TargetValue(TRAY_ICON_ENABLE)) << name;
     EXPECT_LE(Slept(), 10000u) << name << ": the wait for the notification area is bounded";
   }
@@ -237,20 +297,28 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
 
 TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   // A second start makes the first re-read its icon choice and ends; one in remove mode
-  // closes it.
+  // closes it through the table, even once the spooler no longer knows the printer, and
+  // never asks the spooler.
   const std::string remove = "/R /P \"prw3test\"";
+  unsigned nSpoolerAsked = 0;
   EXPECT_EQ(0,
             Run("",
                 {[&] {
                    testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
                    EXPECT_EQ(0, Run("/P \"prw3test\""));
                  },
-                 [&] { EXPECT_EQ(0, Run(remove)); }}));
+                 [&] {
+                   Spooler(ERROR_INVALID_PRINTER_NAME);
+                   fault::CHook asked("OpenPrinterA");
+                   EXPECT_EQ(0, Run(remove));
+                   nSpoolerAsked = asked.Calls();
+                 }}));
   EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test", Seen())
       << "the first ended by the remover's close";
+  EXPECT_EQ(0u, nSpoolerAsked);
+  ReleaseHooks();
 
-  // With no resident running, remove mode takes its own slot and gives it back; it shows
-  // and removes nothing.
+  // With no resident running, remove mode claims no slot; it shows and removes nothing.
   HANDLE hMap = RegisterKey("prw3 other");
   Journal().clear();
   EXPECT_EQ(0, Run(remove));
@@ -295,18 +363,66 @@ TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   EXPECT_FALSE(BlockExists()) << "no start left a handle to the block open";
 }
 
+// Run at 96 DPI and, by scripts/test, again at 144. The icon the shell gets has the
+// notification area's size, at start-up and after the shell restarts, and follows a new
+// small-icon size; the icon it replaces goes only once the shell holds the new one.
+TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
+  const std::map<int, int> kSizes = {{96, 16}, {144, 24}};
+  const HDC hScreen = GetDC(nullptr);
+  const int nDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
+  ReleaseDC(nullptr, hScreen);
+  ASSERT_EQ(1u, kSizes.count(nDpi)) << nDpi;
+  // An icon's width and height, "gone" once it was destroyed.
+  const auto size = [](HICON hIcon) -> std::string {
+    ICONINFO info = {};
+    if (!GetIconInfo(hIcon, &info)) return "gone";
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor, sizeof(bm), &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight);
+  };
+  const std::string kScaled = std::to_string(kSizes.at(nDpi)) + "x" + std::to_string(kSizes.at(nDpi));
+  std::vector<std::string> seen;
+  HICON hFirst = nullptr;
+  HICON hRestarted = nullptr;
+  const auto restart = [&] {
+    hFirst = IconShown();
+    seen.push_back(size(hFirst));
+    SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    hRestarted = IconShown();
+    seen.push_back(size(hRestarted));
+    seen.push_back(size(hFirst));
+  };
+  // The small-icon size becomes 32: a shell that refuses the new icon keeps the old.
+  const auto resized = [&] {
+    Keep(std::make_shared<fault::CReplace<decltype(&GetSystemMetrics)>>(
+        "GetSystemMetrics", [](auto real, int n) { return n == SM_CXSMICON || n == SM_CYSMICON ? 32 : real(n); }));
+    ShellTakes([](DWORD dwMessage) { return dwMessage != NIM_MODIFY; });
+    SendMessageA(Window(), WM_SETTINGCHANGE, 0, 0);
+    seen.push_back(size(IconShown()));
+    ShellTakes(nullptr);
+    SendMessageA(Window(), WM_SETTINGCHANGE, 0, 0);
+    seen.push_back(size(IconShown()));
+    seen.push_back(size(hRestarted));
+  };
+  EXPECT_EQ(0, Run("", {restart, resized}));
+  EXPECT_EQ(std::vector<std::string>({kScaled, kScaled, "gone", kScaled, "32x32", "gone"}), seen) << nDpi << " DPI";
+}
+
 TEST_F(ResidentStartupTest, PortOnlyPrinterIsKeyedAndShownByThePortUntilTheSessionEnds) {
-  PortOnly();
+  // A menu reads "&" as an access key's mark: item 900 doubles it, the tip keeps it.
+  PortOnly("R&D:");
   HANDLE hMap = RegisterKey("prw3 other");
   EXPECT_EQ(0,
-            Run("/O \"LPT1:\" /D \"prw3test\"",
+            Run("/O \"R&D:\" /D \"prw3test\"",
                 {[] { Tray(WM_RBUTTONDOWN); },
                  [&] {
                    EXPECT_EQ(Window(), TableHolder()) << "the table holds the resident under the port";
                    SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
                  }}));
-  EXPECT_EQ(0u, MenuShown().find("\"LPT1:\" 900 default, "));
-  EXPECT_EQ("icon add 0 LPT1:\nicon delete 0 LPT1:", Seen()) << "ended by the session's end";
+  EXPECT_EQ(0u, MenuShown().find("\"R&&D:\" 900 default, ")) << MenuShown();
+  EXPECT_EQ("icon add 0 R&D:\nicon delete 0 R&D:", Seen()) << "ended by the session's end";
   EXPECT_EQ(nullptr, TableHolder()) << "shut-down took the port's slot back";
   EXPECT_NE("", TargetKey()) << "a port-name target";
   CloseHandle(hMap);

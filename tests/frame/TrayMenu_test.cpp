@@ -74,25 +74,38 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
   EXPECT_EQ(0, Run("", {[&] { EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0)); }}));
 }
 
-TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
+// Run at 96 DPI and, by scripts/test, again at 144.
+TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTextsAtTheDisplayScale) {
   // 920 has the demo's 16 x 16 picture, 921 one of 24 x 12, 925 none. Each item is drawn
   // into a 32-bit bitmap; the calls that draw it are recorded.
   auto pictures = FAULT_REPLACE(LoadBitmapA, [](auto real, HINSTANCE h, LPCSTR psz) {
     return psz == MAKEINTRESOURCEA(921) ? CreateBitmap(24, 12, 1, 32, nullptr) : real(h, psz);
   });
   std::vector<std::string> calls;
-  const auto at = [](int x, int y) { return std::to_string(x) + "," + std::to_string(y) + " "; };
+  const auto at = [](int x, int y, int cx, int cy) {
+    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" + std::to_string(cy);
+  };
   auto blit =
       FAULT_REPLACE(BitBlt, [&](auto real, HDC hdc, int x, int y, int cx, int cy, HDC src, int sx, int sy, DWORD rop) {
-        calls.push_back("blit " + at(x, y) + std::to_string(cx) + "x" + std::to_string(cy) +
-                        (rop == SRCCOPY ? "" : " rop?"));
+        calls.push_back("blit " + at(x, y, cx, cy) + (rop == SRCCOPY ? "" : " rop?"));
         return real(hdc, x, y, cx, cy, src, sx, sy, rop);
       });
+  auto stretch = FAULT_REPLACE(
+      StretchBlt,
+      [&](auto real, HDC hdc, int x, int y, int cx, int cy, HDC src, int sx, int sy, int scx, int scy, DWORD rop) {
+        const bool bSmooth = GetStretchBltMode(hdc) == HALFTONE && rop == SRCCOPY;
+        calls.push_back("stretch " + at(x, y, cx, cy) + (bSmooth ? "" : " rough"));
+        return real(hdc, x, y, cx, cy, src, sx, sy, scx, scy, rop);
+      });
+  std::wstring names;
   auto text = FAULT_REPLACE(TextOutA, [&](auto real, HDC hdc, int x, int y, LPCSTR psz, int cch) {
-    calls.push_back("text " + at(x, y) + std::string(psz, cch));
+    calls.push_back("text " + std::to_string(x) + "," + std::to_string(y) + " " + std::string(psz, cch));
+    WCHAR szName[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, psz, cch, szName, MAX_PATH);
+    names += (names.empty() ? L"" : L", ") + std::wstring(szName);
     return real(hdc, x, y, psz, cch);
   });
-  HBITMAP hTarget = CreateBitmap(200, 40, 1, 32, nullptr);
+  HBITMAP hTarget = CreateBitmap(200, 60, 1, 32, nullptr);
   HDC hdc = CreateCompatibleDC(nullptr);
   HGDIOBJ hOld = SelectObject(hdc, hTarget);
   HDC hic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
@@ -101,38 +114,50 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTexts) {
   GetTextExtentPoint32A(hdc, "x", 1, &line);
   GetTextExtentPoint32A(hic, "Print Test Page", 15, &extent);
   DeleteDC(hic);
-  const int y = 20 + (19 - line.cy) / 2;  // where text of the font's height lands in an item 19 pixels high
+  // Items as high as the platform's menu items at this scale.
+  const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
+  const auto scaled = [nDpi](int n) { return MulDiv(n, nDpi, USER_DEFAULT_SCREEN_DPI); };
+  const int cy = GetSystemMetrics(SM_CYMENU);
+  const RECT rc = {10, 20, 190, 20 + cy};
   // Commands outside the records are neither measured nor drawn.
   const auto drawEach = [&] {
     const SIZE size = Measure(920);
     EXPECT_EQ(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx, size.cx);
-    EXPECT_EQ(GetSystemMetrics(SM_CYMENU), size.cy);
+    EXPECT_EQ(cy, size.cy);
     for (UINT id : {919u, 920u, 921u, 925u, 999u}) {
       const bool bOutside = id == 919u || id == 999u;
       EXPECT_EQ(bOutside, Measure(id).cy == 0) << id;
       const COLORREF crFill =
-          bOutside ? GetPixel(hdc, 189, 38) : GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU);
+          bOutside ? GetPixel(hdc, 189, rc.bottom - 1) : GetSysColor(id == 921u ? COLOR_HIGHLIGHT : COLOR_MENU);
       SetTextColor(hdc, RGB(1, 2, 3));
       SetBkColor(hdc, RGB(4, 5, 6));
-      Draw(id, hdc, {10, 20, 190, 39}, id == 921u ? UINT(ODS_SELECTED) : 0u);
-      EXPECT_EQ(crFill, GetPixel(hdc, 189, 38)) << id;
+      SetStretchBltMode(hdc, BLACKONWHITE);
+      Draw(id, hdc, rc, id == 921u ? UINT(ODS_SELECTED) : 0u);
+      EXPECT_EQ(crFill, GetPixel(hdc, 189, rc.bottom - 1)) << id;
       EXPECT_EQ(RGB(1, 2, 3), GetTextColor(hdc)) << id << ": the context is left as it was found";
       EXPECT_EQ(RGB(4, 5, 6), GetBkColor(hdc)) << id;
+      EXPECT_EQ(BLACKONWHITE, GetStretchBltMode(hdc)) << id;
     }
   };
-  EXPECT_EQ(0, Run("", {drawEach}));
+  EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }, drawEach}));
   SelectObject(hdc, hOld);
   DeleteDC(hdc);
   DeleteObject(hTarget);
-  // The picture at the left, centred; the text after its width and a gap, or 30 pixels in.
+  // The picture 4 from the left, centred; the text after its width and a gap of 14, or
+  // 30 in; each offset scaled. A 16-pixel picture grows smoothly with the scale; one of
+  // 24 is drawn as it is.
+  const int y = rc.top + (cy - line.cy) / 2;
+  const std::string picture = scaled(16) == 16 ? "blit " : "stretch ";
   const std::vector<std::string> drawn = {
-      "blit 14,21 16x16",
-      "text " + at(40, y) + "Print Test Page",
-      "blit 14,23 24x12",
-      "text " + at(48, y) + "Cleaning Utility",
-      "text " + at(40, y) + "Online Help",
+      picture + at(10 + scaled(4), rc.top + (cy - scaled(16)) / 2, scaled(16), scaled(16)),
+      "text " + std::to_string(10 + scaled(30)) + "," + std::to_string(y) + " Print Test Page",
+      "blit " + at(10 + scaled(4), rc.top + (cy - 12) / 2, 24, 12),
+      "text " + std::to_string(10 + 24 + scaled(14)) + "," + std::to_string(y) + " Cleaning Utility",
+      "text " + std::to_string(10 + scaled(30)) + "," + std::to_string(y) + " Online Help",
   };
-  EXPECT_EQ(drawn, calls);
+  EXPECT_EQ(drawn, calls) << nDpi << " DPI";
+  // A screen reader names each item by the text drawn, in UTF-16.
+  EXPECT_EQ(names, MenuNames());
 }
 
 TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {

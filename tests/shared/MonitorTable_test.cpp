@@ -74,15 +74,19 @@ protected:
     }
   }
 
-  // One operation on a key, a printer's with port "IP_1": 'R'egister; 'S'et; or 'U'nregister
-  // with the peer's handle of the key's block, as a resident holds one. The first handle
-  // registration hands out is the peer's.
+  // One operation on a key, a printer's with port "IP_1": 'R'egister; 'S'et; 'F'ind (the
+  // window found comes back as the other); or 'U'nregister with the peer's handle of the
+  // key's block, as a resident holds one. The first handle registration hands out is the peer's.
   int Op(char op, const std::string& key, int nKind, DWORD dwValue = P) {
     const bool bPort = key[0] == '@';
     const char *psz1 = bPort ? "" : key.c_str(), *psz2 = bPort ? key.c_str() + 1 : "IP_1";
     HANDLE &hPeer = m_hPeer[Block(key)], hMap = nullptr;
     m_hOther = nullptr;
     if (op == 'S') return SetMonitorWindow(psz1, psz2, reinterpret_cast<HWND>(ULONG_PTR{dwValue}), nKind);
+    if (op == 'F') {
+      m_hOther = FindMonitorWindow(psz1, psz2, nKind);
+      return 0;
+    }
     if (op == 'U') {
       UnregisterMonitorWindow(hPeer, psz1, psz2, nKind, bPort);
       return 0;
@@ -156,6 +160,15 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
       {"Office|0|2|3;-", 'U', "OFFICE", 3, "Office|0|2|0;-"},
       {"Office|0|0|3;-", 'U', "OFFICE", 3, "~ffice;-"},
       {"Lab;IP_1|0|2|0;-", 'U', "@IP_1", 0, "Lab;~P_1;-"},
+      // A look-up finds a live window only, and changes nothing.
+      {"Lab;Office|0|0|" + w + ";-", 'F', "OFFICE", 3, "", P, 0, true},
+      {"Office|0|0|" + d + ";-", 'F', "Office", 3},
+      {"Office|" + w + "|0|0;-", 'F', "Office", 7},
+      // A key that begins with the end marker's byte (a port "\xFF..." in code page 1252)
+      // would hide every entry after it once stored in a freed entry: it is never stored,
+      // and the resident runs without a slot.
+      {"IP_2|0|0|" + w + ";~;IP_3|0|0|" + w + ";-", 'R', "@\xFFPort", 3, "", P, 0},
+      {"IP_2;-", 'S', "@\xFFPort", 3, "", W, 1},
       // Keys of up to 260 characters in the first block, a full-width name ended by
       // wReserved's first byte; keys of up to 520 in the second; longer ones in neither.
       {"-", 'R', p260, 3, p260 + "|0|0|FFFFFFFF;-"},
@@ -194,7 +207,9 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
           EXPECT_LE(m_cbLargest, MONITOR_ENTRY_COUNT * static_cast<SIZE_T>(kEntrySize[b])) << what;
           break;
         }
-        EXPECT_TRUE(before == Bytes(b) && (c.op == 'U' || nResult == -1 || (c.op == 'R' && nResult == 2))) << what;
+        EXPECT_TRUE(before == Bytes(b) &&
+                    (c.op == 'U' || (c.op == 'F' && !m_hOther) || nResult == -1 || (c.op == 'R' && nResult == 2)))
+            << what;
       }
   }
 }

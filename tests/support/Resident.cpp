@@ -8,6 +8,7 @@
 #include "targets/TargetRegistry.h"
 
 #include <shellapi.h>
+#include <oleacc.h>
 
 #include <io.h>
 
@@ -26,6 +27,8 @@ std::function<void()> g_whileBoxOpen;
 std::function<bool(DWORD)> g_shellTakes;
 std::map<HICON, int> g_icons;  // the icons loaded, by resource index
 std::string g_menuShown;
+std::wstring g_menuNames;
+HICON g_iconShown;
 DWORD g_dwSlept = 0;
 int g_nIdle = 0;  // turns since the last step
 
@@ -80,15 +83,21 @@ const HWND g_hTurns = [] {
 
 std::string Items(HMENU hMenu) {
   std::string items;
+  g_menuNames.clear();
   for (UINT i = 0; i < UINT(GetMenuItemCount(hMenu)); ++i) {
     char szText[MAX_PATH] = {0};
     GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
     const UINT uState = GetMenuState(hMenu, i, MF_BYPOSITION);
     std::string item = std::to_string(GetMenuItemID(hMenu, int(i)));
+    MENUITEMINFOA info = {sizeof(info), MIIM_DATA};
+    GetMenuItemInfoA(hMenu, i, TRUE, &info);
+    const auto* pName = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
     if (uState & MF_SEPARATOR)
       item = "-";
     else if (!(uState & MF_OWNERDRAW))
       item = "\"" + std::string(szText) + "\" " + item + (uState & MF_DEFAULT ? " default" : "");
+    else if (pName && pName->dwMSAASignature == MSAA_MENU_SIG)
+      g_menuNames += (g_menuNames.empty() ? L"" : L", ") + std::wstring(pName->pszWText, pName->cchWText);
     items += (items.empty() ? "" : ", ") + item;
   }
   return items;
@@ -100,6 +109,8 @@ std::vector<std::string>& ResidentTest::Journal() { return g_journal; }
 void ResidentTest::ShellTakes(std::function<bool(DWORD)> fn) { g_shellTakes = std::move(fn); }
 DWORD ResidentTest::Slept() { return g_dwSlept; }
 std::string ResidentTest::MenuShown() { return g_menuShown; }
+std::wstring ResidentTest::MenuNames() { return g_menuNames; }
+HICON ResidentTest::IconShown() { return g_iconShown; }
 void ResidentTest::WhileMenuOpen(std::function<void()> fn) { g_whileMenuOpen = std::move(fn); }
 void ResidentTest::WhileBoxOpen(std::function<void()> fn) { g_whileBoxOpen = std::move(fn); }
 HWND ResidentTest::Window() { return ResidentWindow(); }
@@ -192,6 +203,7 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     if (g_shellTakes && !g_shellTakes(dwMessage)) return FALSE;
     const char* pszVerb = dwMessage == NIM_ADD ? "add" : dwMessage == NIM_MODIFY ? "modify" : "delete";
     const auto icon = g_icons.find(pData->hIcon);
+    g_iconShown = pData->hIcon;
     // The record the first shell versions take, for the resident's window and messages.
     const bool bRecord = pData->cbSize == NOTIFYICONDATAA_V1_SIZE && pData->hWnd == Window() && pData->uID == 0 &&
                          pData->uFlags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
@@ -236,7 +248,7 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     g_journal.push_back("kill " + std::to_string(nID));
     return TRUE;
   });
-  auto send = FAULT_REPLACE(SendMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  auto post = FAULT_REPLACE(PostMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_NULL && hWnd == Window()) g_journal.push_back("null");
     return real(hWnd, uMsg, wParam, lParam);
   });
@@ -245,6 +257,7 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
   g_nIdle = 0;
   g_icons.clear();
   g_menuShown.clear();
+  g_menuNames.clear();
   g_pfnSetTimer(g_hTurns, 1, USER_TIMER_MINIMUM, nullptr);
   const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
   g_pfnKillTimer(g_hTurns, 1);

@@ -40,7 +40,7 @@ protected:
   //   when the record is not the first form's for the window and WM_TRAYNOTIFY), for the
   //   calls the shell took; "box <text>|<caption>|owned|unowned", "start <application
   //   name>|<command line>", "timer <id> <ms>", "kill <id>", "foreground", "menu <flags>
-  //   <owner|other>", "null" (WM_NULL sent to the window); and "closed" when the steps
+  //   <owner|other>", "null" (WM_NULL posted to the window); and "closed" when the steps
   //   were done and the resident still ran, so was closed.
   static std::vector<std::string>& Journal();
   // The journal's lines that start with one of the prefixes, joined by "\n".
@@ -54,6 +54,10 @@ protected:
   // The items of the last pop-up menu shown, joined by ", ": "\"text\" id [default]" for a
   // text item, "id" for an owner-drawn one, "-" for a separator.
   static std::string MenuShown();
+  // The names a screen reader reads for that menu's owner-drawn items, joined by ", ".
+  static std::wstring MenuNames();
+  // The icon the shell took last.
+  static HICON IconShown();
 
   // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
   // test's end; Keep holds any other hook as long.
