@@ -41,10 +41,8 @@ const auto g_pfnSetTimer = User32<decltype(&SetTimer)>("SetTimer");
 const auto g_pfnKillTimer = User32<decltype(&KillTimer)>("KillTimer");
 const auto g_pfnPostMessage = User32<decltype(&PostMessageA)>("PostMessageA");
 
-HWND ResidentWindow() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
-
 void OnTurn() {
-  HWND hWnd = ResidentWindow();
+  HWND hWnd = g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr;
   if (!g_steps.empty()) {
     g_nIdle = 0;
     std::function<void()> step = std::move(g_steps.front());
@@ -76,9 +74,8 @@ const HWND g_hTurns = [] {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = TurnProc;
   wc.lpszClassName = "Prw3Turns";
-  User32<decltype(&RegisterClassA)>("RegisterClassA")(&wc);
-  const auto pfnCreate = User32<decltype(&CreateWindowExA)>("CreateWindowExA");
-  return pfnCreate(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }();
 
 std::string Items(HMENU hMenu) {
@@ -113,7 +110,7 @@ std::wstring ResidentTest::MenuNames() { return g_menuNames; }
 HICON ResidentTest::IconShown() { return g_iconShown; }
 void ResidentTest::WhileMenuOpen(std::function<void()> fn) { g_whileMenuOpen = std::move(fn); }
 void ResidentTest::WhileBoxOpen(std::function<void()> fn) { g_whileBoxOpen = std::move(fn); }
-HWND ResidentTest::Window() { return ResidentWindow(); }
+HWND ResidentTest::Window() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
 void ResidentTest::Post(UINT uMsg, WPARAM wParam, LPARAM lParam) { g_pfnPostMessage(Window(), uMsg, wParam, lParam); }
 
 std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {

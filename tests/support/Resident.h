@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+// Replaces an import, as FAULT_REPLACE does, until ReleaseHooks, Reinstall or the test's end.
+#define KEEP_REPLACE(import, ...) Keep(std::make_shared<fault::CReplace<decltype(&import)>>(#import, __VA_ARGS__))
+
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test";
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
