@@ -49,20 +49,17 @@ protected:
   }
   // The printer library locked, as during a driver update.
   void Locked() {
-    KEEP_REPLACE(LoadLibraryA, [this](auto real, LPCSTR psz) {
-      if (lstrcmpiA(psz, m_driver.printerLibrary.c_str()) != 0) return real(psz);
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return HMODULE(nullptr);
-    });
+    const HANDLE hFile =
+        CreateFileA(m_driver.printerLibrary.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Keep(std::shared_ptr<void>(hFile, CloseHandle));
   }
-  // Whichever language the user's is.
+  // Both resource libraries, whichever language the user's is.
   void NoResources() {
-    testenv::RemoveFile(m_driver.englishResources);
-    testenv::RemoveFile(m_driver.germanResources);
+    for (const std::string& file : {m_driver.englishResources, m_driver.germanResources}) testenv::RemoveFile(file);
   }
   void Damaged() {
-    testenv::WriteFile(m_driver.englishResources, std::string(4096, 'Z'));
-    testenv::WriteFile(m_driver.germanResources, std::string(4096, 'Z'));
+    for (const std::string& file : {m_driver.englishResources, m_driver.germanResources})
+      testenv::WriteFile(file, std::string(4096, 'Z'));
   }
   // Another user's entry: the machine's, naming the same parameter file; none of the user's.
   void HklmOnly() {
@@ -71,10 +68,10 @@ protected:
   }
   // What is left of the start-up entries and the parameter file.
   std::string Left() const {
-    std::string left = HasRunEntry(HKEY_CURRENT_USER) ? "HKCU " : "";
-    if (HasRunEntry(HKEY_LOCAL_MACHINE)) left += "HKLM ";
-    return left + (testenv::FileExists(m_driver.paramFile) ? "file" : "");
+    return std::string(HasRunEntry() ? "HKCU " : "") + (HasRunEntry(HKEY_LOCAL_MACHINE) ? "HKLM " : "") +
+           (testenv::FileExists(m_driver.paramFile) ? "file" : "");
   }
+  std::string Enabled() const { return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_ENABLE); }
   void Gone() { Spooler(ERROR_INVALID_PRINTER_NAME); }
   void NoFileNamed() { testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\a.exe"); }
   // Another program's file made under the parameter file's name while the message shows.
@@ -152,12 +149,12 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
     ReleaseHooks();
     EXPECT_EQ(seen, Seen()) << name;
     EXPECT_EQ(left, Left()) << name;
-    EXPECT_EQ(enable, TargetValue(TRAY_ICON_ENABLE)) << name;
+    EXPECT_EQ(enable, Enabled()) << name;
     // The wait for the notification area is bounded.
     EXPECT_LE(Slept(), 10000u) << name;
   }
   EXPECT_EQ(0, Run(""));
-  EXPECT_EQ("1", TargetValue(TRAY_ICON_ENABLE));
+  EXPECT_EQ("1", Enabled());
 }
 
 TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {

@@ -1,7 +1,6 @@
 // The in-process resident: its entry, the steps on the loop's turns, the recorders.
 #include "support/Resident.h"
 
-#include "app/DebugLog.h"
 #include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
@@ -190,12 +189,11 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     return nExitCode;
   }
 
-  auto icons =
-      FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, UINT uType, int cx, int cy, UINT f) {
-        HANDLE hImage = real(h, pszName, uType, cx, cy, f);
-        g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
-        return hImage;
-      });
+  auto icons = FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, auto... rest) {
+    HANDLE hImage = real(h, pszName, rest...);
+    g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
+    return hImage;
+  });
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [](auto, DWORD dwMessage, NOTIFYICONDATAA* pData) {
     if (g_shellTakes && !g_shellTakes(dwMessage)) return FALSE;
     const char* pszVerb = dwMessage == NIM_ADD ? "add" : dwMessage == NIM_MODIFY ? "modify" : "delete";

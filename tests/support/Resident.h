@@ -102,9 +102,6 @@ protected:
   // The printer's target: made as a first start makes it, or found (empty when none).
   std::string CreateTarget() const;
   std::string TargetKey() const;
-  std::string TargetValue(const char* pszName) const {
-    return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName);
-  }
   bool HasRunEntry(HKEY hHive = HKEY_CURRENT_USER) const {
     return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
   }
