@@ -4,7 +4,6 @@
 #include "support/Resident.h"
 
 #include "base/StrUtil.h"
-#include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
 
