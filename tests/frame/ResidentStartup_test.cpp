@@ -391,14 +391,26 @@ TEST_F(ResidentStartupTest, WithoutATargetAnIconChangeKeepsTheIniFilesChoice) {
   EXPECT_EQ(kIcon2, Seen());
 }
 
-TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
-  CMainFrame frame;
-  frame.m_hWnd = testenv::CreateTestWindow();
+TEST(MainFrame, BeforeItsIconIsAddedAFrameAsksNothingOfTheShellAndItsTipEndsInDotsWithoutSplittingACharacter) {
+  // A second start's icon change, a shell restart or a shut-down can reach a frame whose
+  // start-up ended, or still shows a message box, before the icon was added.
+  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
+  memset(storage, 0xA5, sizeof(storage));
+  std::vector<HICON> icons;
   std::string tip;
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [&](auto, DWORD, NOTIFYICONDATAA* pData) {
+    icons.push_back(pData->hIcon);
     tip.assign(pData->szTip, strnlen(pData->szTip, sizeof(pData->szTip)));
     return TRUE;
   });
+  CMainFrame* pFrame = new (storage) CMainFrame;
+  EXPECT_EQ(0, pFrame->OnTaskbarCreated());
+  pFrame->ShutDown();
+  EXPECT_TRUE(icons.empty());
+  pFrame->SetTrayIcon(TRAYICON_COUNT - 1, 0);
+  EXPECT_EQ(std::vector<HICON>({nullptr}), icons);
+
+  // A long label keeps its start.
   UINT nCodePage = 1252;
   auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
   auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
@@ -419,29 +431,10 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
       {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), 59}};
   for (const auto& [nPage, label, nKept] : cases) {
     nCodePage = nPage;
-    CopyStr(frame.m_szPrinterName, label.c_str());
-    frame.SetTrayIcon(0, 0);
+    CopyStr(pFrame->m_szPrinterName, label.c_str());
+    pFrame->SetTrayIcon(0, 0);
     EXPECT_EQ(nKept < label.size() ? label.substr(0, nKept) + "..." : label, tip) << nPage << " " << label.size();
   }
-  DestroyWindow(frame.m_hWnd);
-}
-
-TEST(MainFrame, BeforeItsIconIsAddedAFrameAsksNothingOfTheShellAndChangesNoIconToGarbage) {
-  // A second start's icon change, a shell restart or a shut-down can reach a frame whose
-  // start-up ended, or still shows a message box, before the icon was added.
-  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
-  memset(storage, 0xA5, sizeof(storage));
-  std::vector<HICON> icons;
-  auto shell = FAULT_REPLACE(Shell_NotifyIconA, [&](auto, DWORD, NOTIFYICONDATAA* pData) {
-    icons.push_back(pData->hIcon);
-    return TRUE;
-  });
-  CMainFrame* pFrame = new (storage) CMainFrame;
-  EXPECT_EQ(0, pFrame->OnTaskbarCreated());
-  pFrame->ShutDown();
-  EXPECT_TRUE(icons.empty());
-  pFrame->SetTrayIcon(TRAYICON_COUNT - 1, 0);
-  EXPECT_EQ(std::vector<HICON>({nullptr}), icons);
   pFrame->~CMainFrame();
 }
 
