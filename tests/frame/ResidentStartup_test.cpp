@@ -77,7 +77,6 @@ protected:
   void Remade() {
     WhileBoxOpen([this] { testenv::WriteFile(m_driver.paramFile, "another's"); });
   }
-  void NoPrinterNorPort() { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }
   void PortOnly(const char* pszPort = "LPT1:") {
     TearDown();
     m_driver = testenv::InstallDemoDriver("", "prw3test", pszPort);
@@ -136,7 +135,7 @@ TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
       {"spooler down", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }}, "", "", kAll, kNo},
       {"open refused", {[this] { Spooler(ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
       // Neither printer nor port: the entry naming the parameter file goes with the file.
-      {"no printer nor port", {[this] { NoPrinterNorPort(); }}, "", "", "", kNo},
+      {"no printer", {[this] { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }}, "", "", "", kNo},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
       {"library locked", {[this] { Locked(); }}, "", kIcon0, kAll, kNo},
@@ -192,10 +191,9 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
   // The next start's line is too long for the parser: refused whole, it names no printer.
   const std::string tooLong = "/A " + Quoted() + std::string(300, ' ');
   EXPECT_EQ(0, Run(tooLong));
-  const std::vector<std::string> started = Started();
-  ASSERT_EQ(2u, started.size());
-  const std::string status = started[0].substr(started[0].find('|') + 1);
-  const std::string aux = started[1].substr(1);
+  ASSERT_EQ(2u, Started().size());
+  const std::string status = Started()[0].substr(Started()[0].find('|') + 1);
+  const std::string aux = Started()[1].substr(1);
   const std::vector<std::string> expected = {
       "***** LOG START ******",
       "InitInstance",
