@@ -6,11 +6,11 @@
 #include "support/TestEnv.h"
 
 TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) {
-  // A folder of this run's own: a run that crashed leaves one that must not spoil the next.
   const std::string key = "SOFTWARE\\OLMAR\\PRW3\\Debug";
-  const std::string tooLong = "C:\\" + std::string(300, 'a');
+  // A folder of this run's own: a run that crashed leaves one that must not spoil the next.
   const std::string dir = testenv::TempDir() + "prw3-logs" + std::to_string(GetCurrentProcessId());
   const std::string path = dir + "\\O_PxxIC.LOG";
+  const std::string tooLong = "C:\\" + std::string(300, 'a');
   // No key; then the type is not looked at: data of at most 4 bytes that is not all zero switches it on.
   std::string on = std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
   const std::pair<DWORD, std::string> cases[] = {
@@ -25,7 +25,8 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
     on += std::to_string(DebugLogInit(path.c_str(), "O_PIC"));
   }
   EXPECT_EQ("001001", on);
-  EXPECT_EQ(0, DebugLogWrite("lost") + DebugLogWriteStr("lost", "x") + DebugLogWriteInt("lost", 1)) << "no folder yet";
+  // No folder yet: the lines are lost.
+  EXPECT_EQ(0, DebugLogWrite("x") + DebugLogWriteStr("x", "x") + DebugLogWriteInt("x", 1));
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
   fault::CHook open("_fsopen");
   fault::CHook close("fclose");
@@ -40,12 +41,13 @@ TEST(DebugLog, SwitchValueTickColumnAndALineLostOnlyWhileTheFileCannotBeOpened) 
             DebugLogWrite(nullptr) + DebugLogWriteStr(nullptr, "x") + DebugLogWriteStr("x", nullptr) +
                 DebugLogWriteInt(nullptr, 1));
   EXPECT_EQ(3, DebugLogWriteStr("lpszCmdLine", "/P \"a\"") + DebugLogWriteInt("n", -5) + DebugLogClose());
-  EXPECT_EQ(open.Successes(), close.Calls()) << "a stream left open";
+  // No stream left open.
+  EXPECT_EQ(open.Successes(), close.Calls());
   // A path missing, empty or too long for its buffer leaves the log off rather than cut.
   EXPECT_EQ(0, DebugLogInit(nullptr, "O_PIC") + DebugLogInit("", "O_PIC") + DebugLogInit(tooLong.c_str(), "O_PIC"));
   testenv::SetRegDword(HKEY_LOCAL_MACHINE, key, "O_PIC", 0);
   ASSERT_EQ(0, DebugLogInit(path.c_str(), "O_PIC"));
-  EXPECT_EQ(0, DebugLogWrite("x") + DebugLogWriteStr("x", "x") + DebugLogWriteInt("x", 1)) << "the log is off";
+  EXPECT_EQ(0, DebugLogWrite("x") + DebugLogWriteStr("x", "x") + DebugLogWriteInt("x", 1));
   EXPECT_EQ(
       "         0 : x\r\n2147483647 : x\r\n-2147483648 : x\r\n        -1 : x\r\n"
       "        -1 : lpszCmdLine : /P \"a\"\r\n        -1 : n : -5\r\n",

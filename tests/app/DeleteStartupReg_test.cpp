@@ -26,7 +26,8 @@ TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPast
     for (const auto& v : values) names += testenv::GetReg(HKEY_CURRENT_USER, kRun, v.first) == "<missing>" ? '-' : 'v';
     return names;
   };
-  EXPECT_EQ("vvv-vv", remaining("PRW3 d OFFICE", "C:\\PRW3\\O_P2B.TMP")) << "by name in any letter case, not by file";
+  // By name in any letter case, not by file.
+  EXPECT_EQ("vvv-vv", remaining("PRW3 d OFFICE", "C:\\PRW3\\O_P2B.TMP"));
   EXPECT_EQ("v-v-vv", remaining("", "O_P3C.TMP"));
   // The search is case-sensitive; with no name and no file nothing is deleted.
   for (const char* pszFile : {"o_p2b.tmp", "", static_cast<const char*>(nullptr)})

@@ -4,12 +4,11 @@
 #include "support/Resident.h"
 
 #include "base/StrUtil.h"
-#include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
 
-#include <map>
 #include <new>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -37,160 +36,123 @@ protected:
       Ini("PrnDll", pszIni);
     else
       testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, REG_PROFILE_KEY, m_driver.modelID);
-    Keep(std::make_shared<fault::CReplace<decltype(&RegCreateKeyExA)>>(
-        "RegCreateKeyExA", [](auto real, HKEY hKey, LPCSTR pszKey, auto... rest) -> LSTATUS {
-          return strstr(pszKey, "Target") ? ERROR_ACCESS_DENIED : real(hKey, pszKey, rest...);
-        }));
+    KEEP_REPLACE(RegCreateKeyExA, [](auto real, HKEY hKey, LPCSTR pszKey, auto... rest) -> LSTATUS {
+      return strstr(pszKey, "Target") ? ERROR_ACCESS_DENIED : real(hKey, pszKey, rest...);
+    });
   }
-  void TargetOff() { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); }
-  void TargetWithoutEnable() { testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE); }
+  void Off() { testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE, 0); }
+  void NoEnable() { testenv::DeleteRegValue(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_ENABLE); }
   void NoModelID() {
     testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kDriverKey, REG_MODEL_ID);
     testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n");
   }
   // The printer library locked, as during a driver update.
-  void PrinterLibraryLocked() {
-    Keep(std::make_shared<fault::CReplace<decltype(&LoadLibraryA)>>("LoadLibraryA", [this](auto real, LPCSTR psz) {
-      if (lstrcmpiA(psz, m_driver.printerLibrary.c_str()) != 0) return real(psz);
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return HMODULE(nullptr);
-    }));
+  void Locked() {
+    const HANDLE hFile =
+        CreateFileA(m_driver.printerLibrary.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Keep(std::shared_ptr<void>(hFile, CloseHandle));
   }
-  // Whichever language the user's is.
+  // Both resource libraries, whichever language the user's is.
   void NoResources() {
-    testenv::RemoveFile(m_driver.englishResources);
-    testenv::RemoveFile(m_driver.germanResources);
+    for (const std::string& file : {m_driver.englishResources, m_driver.germanResources}) testenv::RemoveFile(file);
   }
-  void DamagedResources() {
-    testenv::WriteFile(m_driver.englishResources, std::string(4096, 'Z'));
-    testenv::WriteFile(m_driver.germanResources, std::string(4096, 'Z'));
+  void Damaged() {
+    for (const std::string& file : {m_driver.englishResources, m_driver.germanResources})
+      testenv::WriteFile(file, std::string(4096, 'Z'));
   }
   // Another user's entry: the machine's, naming the same parameter file; none of the user's.
-  void MachineEntryOnly() {
+  void HklmOnly() {
     testenv::DeleteRegValue(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey);
     testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, m_driver.runCommand);
   }
   // What is left of the start-up entries and the parameter file.
   std::string Left() const {
-    std::string left = HasRunEntry(HKEY_CURRENT_USER) ? "HKCU " : "";
-    if (HasRunEntry(HKEY_LOCAL_MACHINE)) left += "HKLM ";
-    return left + (testenv::FileExists(m_driver.paramFile) ? "file" : "");
+    return std::string(HasRunEntry() ? "HKCU " : "") + (HasRunEntry(HKEY_LOCAL_MACHINE) ? "HKLM " : "") +
+           (testenv::FileExists(m_driver.paramFile) ? "file" : "");
   }
+  std::string Enabled() const { return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_ENABLE); }
   void Gone() { Spooler(ERROR_INVALID_PRINTER_NAME); }
-  void EntryWithoutFile() { testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\a.exe"); }
-  // Another program's file under the parameter file's name.
-  std::function<void()> MakeParamFile() {
-    return [this] { testenv::WriteFile(m_driver.paramFile, "another's"); };
+  void NoFileNamed() { testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, "C:\\a.exe"); }
+  // Another program's file made under the parameter file's name while the message shows.
+  void Remade() {
+    WhileBoxOpen([this] { testenv::WriteFile(m_driver.paramFile, "another's"); });
   }
-  void NeitherPrinterNorPort() { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }
   void PortOnly(const char* pszPort = "LPT1:") {
     TearDown();
     m_driver = testenv::InstallDemoDriver("", "prw3test", pszPort);
   }
-  // The start-up entry's line for "", else the line with "@" for the quoted parameter file.
-  std::string Line(std::string form) const {
-    const size_t nAt = form.find('@');
-    if (nAt != std::string::npos) form.replace(nAt, 1, "\"" + m_driver.paramFile + "\"");
-    return form;
-  }
+  std::string Quoted() const { return "\"" + m_driver.paramFile + "\""; }
 };
 
 TEST_F(ResidentStartupTest, EachWayStartUpEnds) {
   const char* const kAll = "HKCU file";
-  // The command line (see Line); what it saw; what is left of the start-up entries and the
-  // parameter file (see Left); the target's "TrayIconEnable" afterwards.
+  // The command line ("" the start-up entry's; "@" the quoted parameter file); what it saw;
+  // what is left of the start-up entries and the parameter file (see Left); the target's
+  // "TrayIconEnable" afterwards.
   using Steps = std::vector<std::function<void()>>;
   const std::tuple<const char*, Steps, const char*, const char*, const char*, const char*> cases[] = {
-      {"installed", {[] {}}, "", kIcon0, kAll, "1"},
-      {"target off", {[this] { TargetOff(); }}, "", "", "", "0"},
-      {"target without TrayIconEnable", {[this] { TargetWithoutEnable(); }}, "", "", "", "0"},
+      {"installed", {}, "", kIcon0, kAll, "1"},
+      {"off", {[this] { Off(); }}, "", "", "", "0"},
+      {"no TrayIconEnable", {[this] { NoEnable(); }}, "", "", "", "0"},
       // Another user's clean-up: the machine's entry and its file serve everyone.
-      {"target off, the machine's entry",
-       {[this] { TargetOff(); }, [this] { MachineEntryOnly(); }},
-       "",
-       "",
-       "HKLM file",
-       "0"},
-      {"resource library missing", {[this] { NoResources(); }}, "", kNoFile, "", "0"},
+      {"off, HKLM entry", {[this] { Off(); }, [this] { HklmOnly(); }}, "", "", "HKLM file", "0"},
+      {"no resources", {[this] { NoResources(); }}, "", kNoFile, "", "0"},
       // Known by its port alone, the target switched off is the port's.
-      {"port only, resource library missing",
-       {[this] { PortOnly(); }, [this] { NoResources(); }},
-       "",
-       kNoFile,
-       "",
-       "0"},
+      {"port only, no resources", {[this] { PortOnly(); }, [this] { NoResources(); }}, "", kNoFile, "", "0"},
       // There but not loadable for now (replaced during a driver update): this start ends,
       // and nothing is switched off.
-      {"resource library damaged", {[this] { DamagedResources(); }}, "", "", kAll, "1"},
+      {"damaged resources", {[this] { Damaged(); }}, "", "", kAll, "1"},
       // A /F file is consumed once: a file made under its name meanwhile is another's.
-      {"/F file made again meanwhile",
-       {[this] { NoResources(); }, [this] { WhileBoxOpen(MakeParamFile()); }},
-       "/F @",
-       kNoFile,
-       "file",
-       "0"},
+      {"/F file remade", {[this] { NoResources(); }, [this] { Remade(); }}, "/F @", kNoFile, "file", "0"},
       // The block made, the view of its first entry fails.
-      {"table view fails", {[this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }}, "", kNoMemory, kAll, kNo},
-      {"table cannot be made", {[this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
+      {"view fails", {[this] { Fail("MapViewOfFile", ERROR_NOT_ENOUGH_MEMORY, 2); }}, "", kNoMemory, kAll, kNo},
+      {"no table", {[this] { Fail("CreateFileMappingA", ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
       {"no model id", {[this] { NoModelID(); }}, "", "", kAll, kNo},
       // Without its menu the resident ends, its icon shown for a moment.
-      {"menu missing", {[this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }}, "", kFlash, kAll, "1"},
-      {"no target, icon 2",
-       {[this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }},
-       "",
-       kIcon2,
-       kAll,
-       kNo},
-      {"no target, INI off", {[this] { NoTarget("TrayIconSelected=1\r\n"); }}, "", "", "", kNo},
-      // Without a target and an INI file it counts as on, and then finds no resource library.
-      {"no target and no INI file", {[this] { NoTarget(nullptr); }}, "", kNoFile, "", kNo},
+      {"no menu", {[this] { Fail("LoadMenuA", ERROR_RESOURCE_NAME_NOT_FOUND); }}, "", kFlash, kAll, "1"},
+      {"INI icon 2", {[this] { NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n"); }}, "", kIcon2, kAll, kNo},
+      {"INI off", {[this] { NoTarget("TrayIconSelected=1\r\n"); }}, "", "", "", kNo},
+      // Without a target, the INI file's settings serve; without either, it counts as on, and then finds no resource
+      // library.
+      {"no INI", {[this] { NoTarget(nullptr); }}, "", kNoFile, "", kNo},
       // At log-on the notification area may not be ready yet, may report an add it made
       // as failed, or may never come.
-      {"shell ready after 3 s", {[] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }}, "", kIcon0, kAll, "1"},
-      {"shell refuses the add", {[] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }}, "", kModify0, kAll, "1"},
-      {"shell never ready", {[] { ShellTakes([](DWORD) { return false; }); }}, "", "", kAll, "1"},
+      {"shell after 3 s", {[] { ShellTakes([](DWORD) { return Slept() >= 3000; }); }}, "", kIcon0, kAll, "1"},
+      {"add refused", {[] { ShellTakes([](DWORD dw) { return dw != NIM_ADD; }); }}, "", kModify0, kAll, "1"},
+      {"no shell", {[] { ShellTakes([](DWORD) { return false; }); }}, "", "", kAll, "1"},
       // A printer the spooler says does not exist takes its entry and file with it when
       // started with "/A " in either case; not with "/A" at the very end, or no /A at all.
-      {"printer gone", {[this] { Gone(); }}, "", "", "", kNo},
-      {"printer gone, /a", {[this] { Gone(); }}, "/a @", "", "", kNo},
-      {"printer gone, /A at the end", {[this] { Gone(); }}, "/P \"prw3test\" /A", "", kAll, kNo},
-      {"printer gone, no /A", {[this] { Gone(); }}, "/P \"prw3test\"", "", kAll, kNo},
+      {"gone", {[this] { Gone(); }}, "", "", "", kNo},
+      {"gone, /a", {[this] { Gone(); }}, "/a @", "", "", kNo},
+      {"gone, /A at the end", {[this] { Gone(); }}, "/P \"prw3test\" /A", "", kAll, kNo},
+      {"gone, no /A", {[this] { Gone(); }}, "/P \"prw3test\"", "", kAll, kNo},
       // Only a value of the user's that names the file takes the file with it.
-      {"printer gone, the machine's entry",
-       {[this] { Gone(); }, [this] { MachineEntryOnly(); }},
-       "",
-       "",
-       "HKLM file",
-       kNo},
-      {"printer gone, the user's value names no file",
-       {[this] { Gone(); }, [this] { EntryWithoutFile(); }},
-       "",
-       "",
-       "file",
-       kNo},
+      {"gone, HKLM entry", {[this] { Gone(); }, [this] { HklmOnly(); }}, "", "", "HKLM file", kNo},
+      {"gone, no file named", {[this] { Gone(); }, [this] { NoFileNamed(); }}, "", "", "file", kNo},
       // Remove mode cleans up nothing of its own.
-      {"printer gone, remove mode", {[this] { Gone(); }}, "/R /A @", "", kAll, kNo},
+      {"gone, remove mode", {[this] { Gone(); }}, "/R /A @", "", kAll, kNo},
       // A spooler that is not up or refuses the open proves no deleted printer.
       {"spooler down", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }}, "", "", kAll, kNo},
       {"open refused", {[this] { Spooler(ERROR_ACCESS_DENIED); }}, "", "", kAll, kNo},
       // Neither printer nor port: the entry naming the parameter file goes with the file.
-      {"neither printer nor port", {[this] { NeitherPrinterNorPort(); }}, "", "", "", kNo},
+      {"no printer", {[this] { testenv::WriteFile(m_driver.paramFile, "/M \"PRW3DEMO\"\r\n"); }}, "", "", "", kNo},
       // A printer library locked during a driver update leaves no target: the INI file's
       // settings serve, and the next start makes the target (below).
-      {"printer library locked", {[this] { PrinterLibraryLocked(); }}, "", kIcon0, kAll, kNo},
+      {"library locked", {[this] { Locked(); }}, "", kIcon0, kAll, kNo},
   };
   for (const auto& [name, arrange, form, seen, left, enable] : cases) {
     Reinstall();
     for (const auto& step : arrange) step();
-    EXPECT_EQ(0, Run(Line(form))) << name;
+    EXPECT_EQ(0, Run(std::regex_replace(form, std::regex("@"), Quoted()))) << name;
     ReleaseHooks();
     EXPECT_EQ(seen, Seen()) << name;
-    EXPECT_EQ(left, Left()) << name << ": entries and file left";
-    EXPECT_EQ(enable, TargetValue(TRAY_ICON_ENABLE)) << name;
-    EXPECT_LE(Slept(), 10000u) << name << ": the wait for the notification area is bounded";
+    EXPECT_EQ(left, Left()) << name;
+    EXPECT_EQ(enable, Enabled()) << name;
+    // The wait for the notification area is bounded.
+    EXPECT_LE(Slept(), 10000u) << name;
   }
   EXPECT_EQ(0, Run(""));
-  EXPECT_EQ("1", TargetValue(TRAY_ICON_ENABLE));
+  EXPECT_EQ("1", Enabled());
 }
 
 TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
@@ -199,16 +161,16 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
   // icon comes back as it was.
   testenv::SetRegDword(HKEY_CURRENT_USER, CreateTarget(), TRAY_ICON_SELECTED, 3);
   HANDLE hMap = RegisterKey("prw3 other");
-  std::vector<std::string> restarts;
+  std::string restarts;
   auto restart = FAULT_REPLACE(RegisterApplicationRestart, [&](auto, PCWSTR pszCmd, DWORD dwFlags) {
-    restarts.push_back(std::string(pszCmd, pszCmd + wcslen(pszCmd)) + " " + std::to_string(dwFlags));
+    restarts += std::string(pszCmd, pszCmd + wcslen(pszCmd)) + " " + std::to_string(dwFlags);
     return S_OK;
   });
-  HMODULE hResources = nullptr;
+  // The table holds the resident, whose resource library is freed once the menu is built.
   // The Restart Manager asks whether it may close, and the session end is called off.
   const auto running = [&] {
     EXPECT_EQ(Window(), TableHolder());
-    hResources = GetModuleHandleA(m_driver.englishResources.c_str());
+    EXPECT_EQ(nullptr, GetModuleHandleA(m_driver.englishResources.c_str()));
     SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(TRUE, SendMessageA(Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
     SendMessageA(Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
@@ -219,24 +181,23 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
   ReleaseHooks();
   EXPECT_EQ("icon add 0 prw3test\ntimer 2 2000\nicon add 0 prw3test\nkill 2\nicon delete 0 prw3test",
             Lines({"icon", "timer", "kill", "closed"}));
-  EXPECT_EQ(nullptr, hResources) << "the resource library is freed once the menu is built";
-  EXPECT_EQ(nullptr, TableHolder()) << "the slot is given back";
+  // The slot is given back, and the block's handle closed.
+  EXPECT_EQ(nullptr, TableHolder());
   CloseHandle(hMap);
-  EXPECT_FALSE(BlockExists()) << "and the block's handle closed";
+  EXPECT_FALSE(BlockExists());
   // Restarted with the start-up entry's line, not after a crash, a hang or a reboot.
-  EXPECT_EQ(std::vector<std::string>({"/A \"" + m_driver.paramFile + "\" 11"}), restarts);
+  EXPECT_EQ("/A " + Quoted() + " 11", restarts);
 
   // The next start's line is too long for the parser: refused whole, it names no printer.
-  const std::string tooLong = "/A \"" + m_driver.paramFile + "\"" + std::string(300, ' ');
+  const std::string tooLong = "/A " + Quoted() + std::string(300, ' ');
   EXPECT_EQ(0, Run(tooLong));
-  const std::vector<std::string> started = Started();
-  ASSERT_EQ(2u, started.size());
-  const std::string status = started[0].substr(started[0].find('|') + 1);
-  const std::string aux = started[1].substr(1);
+  ASSERT_EQ(2u, Started().size());
+  const std::string status = Started()[0].substr(Started()[0].find('|') + 1);
+  const std::string aux = Started()[1].substr(1);
   const std::vector<std::string> expected = {
       "***** LOG START ******",
       "InitInstance",
-      "lpszCmdLine : /A \"" + m_driver.paramFile + "\"",
+      "lpszCmdLine : /A " + Quoted(),
       "MainFrame.m_szModelID : PRW3DEMO",
       "MainFrame.m_szPrinterName : prw3test",
       "MainFrame.m_szPortName : CUPS:prw3test",
@@ -274,13 +235,11 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
       "DeleteStartupReg",
       "***** LOG END ******",
   };
-  // Each line between its tick column and its "\r".
+  // Each line without its tick column and its "\r".
   std::istringstream log(testenv::ReadFile(DEBUG_LOG_PATH));
   std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);) {
-    const size_t nText = line.find(" : ") + 3;
-    lines.push_back(line.substr(nText, line.size() - 1 - nText));
-  }
+  for (std::string line; std::getline(log, line);)
+    lines.push_back(std::regex_replace(line, std::regex("^ *-?\\d+ : |\r$"), ""));
   EXPECT_EQ(expected, lines);
 
   // "TrayIconEndTime" 0 or missing: no timer polls the spooler. Starts other than the
@@ -292,30 +251,26 @@ TEST_F(ResidentStartupTest, AFullRunFromStartToDeletedPrinterAndItsLog) {
     EXPECT_EQ(0, Run("/P \"prw3test\""));
     EXPECT_EQ("icon add 0 prw3test\nclosed", Lines({"icon add", "timer", "closed"})) << pszEndTime;
   }
-  EXPECT_TRUE(restarts.empty());
+  EXPECT_EQ("", restarts);
 }
 
 TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   // A second start makes the first re-read its icon choice and ends; one in remove mode
   // closes it through the table, even once the spooler no longer knows the printer, and
-  // never asks the spooler.
+  // never asks the spooler. The first ends by the remover's close.
   const std::string remove = "/R /P \"prw3test\"";
-  unsigned nSpoolerAsked = 0;
-  EXPECT_EQ(0,
-            Run("",
-                {[&] {
-                   testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
-                   EXPECT_EQ(0, Run("/P \"prw3test\""));
-                 },
-                 [&] {
-                   Spooler(ERROR_INVALID_PRINTER_NAME);
-                   fault::CHook asked("OpenPrinterA");
-                   EXPECT_EQ(0, Run(remove));
-                   nSpoolerAsked = asked.Calls();
-                 }}));
-  EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test", Seen())
-      << "the first ended by the remover's close";
-  EXPECT_EQ(0u, nSpoolerAsked);
+  const auto second = [this] {
+    testenv::SetRegDword(HKEY_CURRENT_USER, TargetKey(), TRAY_ICON_SELECTED, 2);
+    EXPECT_EQ(0, Run("/P \"prw3test\""));
+  };
+  const auto remover = [&] {
+    Spooler(ERROR_INVALID_PRINTER_NAME);
+    fault::CHook asked("OpenPrinterA");
+    EXPECT_EQ(0, Run(remove));
+    EXPECT_EQ(0u, asked.Calls());
+  };
+  EXPECT_EQ(0, Run("", {second, remover}));
+  EXPECT_EQ("icon add 0 prw3test\nicon modify 2 prw3test\nicon delete 2 prw3test", Seen());
   ReleaseHooks();
 
   // With no resident running, remove mode claims no slot; it shows and removes nothing.
@@ -342,36 +297,35 @@ TEST_F(ResidentStartupTest, SecondStartsRemoveModeAndAStartWithoutItsWindow) {
   CloseHandle(hPeerMap);
 
   // Without its window a start gives its slot back at once: a resident starting at that
-  // moment (here, at the registry read after the claim) keeps the slot it takes.
+  // moment (here, at the registry read after the claim) keeps the slot it takes; else no
+  // slot is left behind.
   hPeerMap = nullptr;
   Fail("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY);
-  Keep(std::make_shared<fault::CReplace<decltype(&RegOpenKeyExA)>>(
-      "RegOpenKeyExA", [&](auto real, HKEY hKey, LPCSTR psz, DWORD o, REGSAM sam, PHKEY p) {
-        if (!hPeerMap && residentctl::TraySlots().size() == 2) deadPeer();
-        return real(hKey, psz, o, sam, p);
-      }));
+  KEEP_REPLACE(RegOpenKeyExA, [&](auto real, auto... args) {
+    if (!hPeerMap && residentctl::TraySlots().size() == 2) deadPeer();
+    return real(args...);
+  });
   EXPECT_EQ(0, Run(""));
   ReleaseHooks();
   if (!hPeerMap) {
-    EXPECT_EQ(nullptr, TableHolder()) << "no slot left behind";
+    EXPECT_EQ(nullptr, TableHolder());
     deadPeer();
   }
   EXPECT_EQ(hForeign, TableHolder());
   DestroyWindow(hForeign);
   CloseHandle(hPeerMap);
   CloseHandle(hMap);
-  EXPECT_FALSE(BlockExists()) << "no start left a handle to the block open";
+  // No start left a handle to the block open.
+  EXPECT_FALSE(BlockExists());
 }
 
 // Run at 96 DPI and, by scripts/test, again at 144. The icon the shell gets has the
 // notification area's size, at start-up and after the shell restarts, and follows a new
 // small-icon size; the icon it replaces goes only once the shell holds the new one.
 TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
-  const std::map<int, int> kSizes = {{96, 16}, {144, 24}};
-  const HDC hScreen = GetDC(nullptr);
-  const int nDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
-  ReleaseDC(nullptr, hScreen);
-  ASSERT_EQ(1u, kSizes.count(nDpi)) << nDpi;
+  // The notification area's icon size at this scale, as the platform gives it.
+  const std::string kScaled =
+      std::to_string(GetSystemMetrics(SM_CXSMICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYSMICON));
   // An icon's width and height, "gone" once it was destroyed.
   const auto size = [](HICON hIcon) -> std::string {
     ICONINFO info = {};
@@ -382,12 +336,10 @@ TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
     DeleteObject(info.hbmMask);
     return std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight);
   };
-  const std::string kScaled = std::to_string(kSizes.at(nDpi)) + "x" + std::to_string(kSizes.at(nDpi));
   std::vector<std::string> seen;
-  HICON hFirst = nullptr;
   HICON hRestarted = nullptr;
   const auto restart = [&] {
-    hFirst = IconShown();
+    const HICON hFirst = IconShown();
     seen.push_back(size(hFirst));
     SendMessageA(Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     hRestarted = IconShown();
@@ -396,8 +348,8 @@ TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
   };
   // The small-icon size becomes 32: a shell that refuses the new icon keeps the old.
   const auto resized = [&] {
-    Keep(std::make_shared<fault::CReplace<decltype(&GetSystemMetrics)>>(
-        "GetSystemMetrics", [](auto real, int n) { return n == SM_CXSMICON || n == SM_CYSMICON ? 32 : real(n); }));
+    KEEP_REPLACE(GetSystemMetrics,
+                 [](auto real, int n) { return n == SM_CXSMICON || n == SM_CYSMICON ? 32 : real(n); });
     ShellTakes([](DWORD dwMessage) { return dwMessage != NIM_MODIFY; });
     SendMessageA(Window(), WM_SETTINGCHANGE, 0, 0);
     seen.push_back(size(IconShown()));
@@ -407,24 +359,24 @@ TEST_F(ResidentStartupTest, TrayIconAtTheDisplayScale) {
     seen.push_back(size(hRestarted));
   };
   EXPECT_EQ(0, Run("", {restart, resized}));
-  EXPECT_EQ(std::vector<std::string>({kScaled, kScaled, "gone", kScaled, "32x32", "gone"}), seen) << nDpi << " DPI";
+  EXPECT_EQ(std::vector<std::string>({kScaled, kScaled, "gone", kScaled, "32x32", "gone"}), seen);
 }
 
 TEST_F(ResidentStartupTest, PortOnlyPrinterIsKeyedAndShownByThePortUntilTheSessionEnds) {
-  // A menu reads "&" as an access key's mark: item 900 doubles it, the tip keeps it.
+  // A menu reads "&" as an access key's mark: item 900 doubles it, the tip keeps it. The
+  // table holds the resident under the port; the session's end ends it and takes the
+  // port's slot back; its target is the port name's.
   PortOnly("R&D:");
   HANDLE hMap = RegisterKey("prw3 other");
-  EXPECT_EQ(0,
-            Run("/O \"R&D:\" /D \"prw3test\"",
-                {[] { Tray(WM_RBUTTONDOWN); },
-                 [&] {
-                   EXPECT_EQ(Window(), TableHolder()) << "the table holds the resident under the port";
-                   SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
-                 }}));
+  const auto held = [&] {
+    EXPECT_EQ(Window(), TableHolder());
+    SendMessageA(Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  };
+  EXPECT_EQ(0, Run("/O \"R&D:\" /D \"prw3test\"", {[] { Tray(WM_RBUTTONDOWN); }, held}));
   EXPECT_EQ(0u, MenuShown().find("\"R&&D:\" 900 default, ")) << MenuShown();
-  EXPECT_EQ("icon add 0 R&D:\nicon delete 0 R&D:", Seen()) << "ended by the session's end";
-  EXPECT_EQ(nullptr, TableHolder()) << "shut-down took the port's slot back";
-  EXPECT_NE("", TargetKey()) << "a port-name target";
+  EXPECT_EQ("icon add 0 R&D:\nicon delete 0 R&D:", Seen());
+  EXPECT_EQ(nullptr, TableHolder());
+  EXPECT_NE("", TargetKey());
   CloseHandle(hMap);
 }
 
@@ -437,14 +389,26 @@ TEST_F(ResidentStartupTest, WithoutATargetAnIconChangeKeepsTheIniFilesChoice) {
   EXPECT_EQ(kIcon2, Seen());
 }
 
-TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
-  CMainFrame frame;
-  frame.m_hWnd = testenv::CreateTestWindow();
+TEST(MainFrame, BeforeItsIconIsAddedAFrameAsksNothingOfTheShellAndItsTipEndsInDotsWithoutSplittingACharacter) {
+  // A second start's icon change, a shell restart or a shut-down can reach a frame whose
+  // start-up ended, or still shows a message box, before the icon was added.
+  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
+  memset(storage, 0xA5, sizeof(storage));
+  std::vector<HICON> icons;
   std::string tip;
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [&](auto, DWORD, NOTIFYICONDATAA* pData) {
+    icons.push_back(pData->hIcon);
     tip.assign(pData->szTip, strnlen(pData->szTip, sizeof(pData->szTip)));
     return TRUE;
   });
+  CMainFrame* pFrame = new (storage) CMainFrame;
+  EXPECT_EQ(0, pFrame->OnTaskbarCreated());
+  pFrame->ShutDown();
+  EXPECT_TRUE(icons.empty());
+  pFrame->SetTrayIcon(TRAYICON_COUNT - 1, 0);
+  EXPECT_EQ(std::vector<HICON>({nullptr}), icons);
+
+  // A long label keeps its start.
   UINT nCodePage = 1252;
   auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nCodePage; });
   auto lead = FAULT_REPLACE(IsDBCSLeadByte, [&](auto, BYTE c) { return nCodePage == 932 && IsDBCSLeadByteEx(932, c); });
@@ -454,43 +418,21 @@ TEST(TrayTip, LongLabelKeepsItsStartAndEndsInDotsWithoutSplittingACharacter) {
     for (int i = 0; i < 40; ++i) label += pszChar;
     return label;
   };
-  const std::string dbcs = repeat("\x82\xA0");
-  const std::string utf8 = repeat("\xC3\xA9");
-  const std::string utf8E0 = repeat("\xE0\xA4\x85");
-  // 63 characters fit; beyond, 60 bytes and "...", cut before a character that 60 bytes
+  // 63 bytes fit; beyond, the bytes kept and "...", cut before a character that 60 bytes
   // would split (a double-byte one, or a UTF-8 one of two, three or four bytes).
-  const std::tuple<UINT, std::string, std::string> cases[] = {
-      {1252, std::string(63, 'f'), std::string(63, 'f')},
-      {1252, std::string(64, 'L'), std::string(60, 'L') + "..."},
-      {932, dbcs, dbcs.substr(0, 59) + "..."},
-      {CP_UTF8, utf8, utf8.substr(0, 59) + "..."},
-      {CP_UTF8, utf8E0, utf8E0.substr(0, 58) + "..."},
-      {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), std::string(59, 'u') + "..."}};
-  for (const auto& [nPage, label, expected] : cases) {
+  const std::tuple<UINT, std::string, size_t> cases[] = {
+      {1252, std::string(63, 'f'), 63},
+      {1252, std::string(64, 'L'), 60},
+      {932, repeat("\x82\xA0"), 59},
+      {CP_UTF8, repeat("\xC3\xA9"), 59},
+      {CP_UTF8, repeat("\xE0\xA4\x85"), 58},
+      {CP_UTF8, std::string(59, 'u') + "\xF0\x9F\x96\xA8" + std::string(9, 'u'), 59}};
+  for (const auto& [nPage, label, nKept] : cases) {
     nCodePage = nPage;
-    CopyStr(frame.m_szPrinterName, label.c_str());
-    frame.SetTrayIcon(0, 0);
-    EXPECT_EQ(expected, tip) << nPage << " " << label.size();
+    CopyStr(pFrame->m_szPrinterName, label.c_str());
+    pFrame->SetTrayIcon(0, 0);
+    EXPECT_EQ(nKept < label.size() ? label.substr(0, nKept) + "..." : label, tip) << nPage << " " << label.size();
   }
-  DestroyWindow(frame.m_hWnd);
-}
-
-TEST(MainFrame, BeforeItsIconIsAddedAFrameAsksNothingOfTheShellAndChangesNoIconToGarbage) {
-  // A second start's icon change, a shell restart or a shut-down can reach a frame whose
-  // start-up ended, or still shows a message box, before the icon was added.
-  alignas(CMainFrame) unsigned char storage[sizeof(CMainFrame)];
-  memset(storage, 0xA5, sizeof(storage));
-  std::vector<HICON> icons;
-  auto shell = FAULT_REPLACE(Shell_NotifyIconA, [&](auto, DWORD, NOTIFYICONDATAA* pData) {
-    icons.push_back(pData->hIcon);
-    return TRUE;
-  });
-  CMainFrame* pFrame = new (storage) CMainFrame;
-  EXPECT_EQ(0, pFrame->OnTaskbarCreated());
-  pFrame->ShutDown();
-  EXPECT_TRUE(icons.empty());
-  pFrame->SetTrayIcon(TRAYICON_COUNT - 1, 0);
-  EXPECT_EQ(std::vector<HICON>({nullptr}), icons);
   pFrame->~CMainFrame();
 }
 

@@ -1,8 +1,6 @@
 // The in-process resident: its entry, the steps on the loop's turns, the recorders.
 #include "support/Resident.h"
 
-#include "app/DebugLog.h"
-#include "frame/MainFrame.h"
 #include "shared/MonitorTable.h"
 #include "tools/ResidentControl.h"
 #include "targets/TargetRegistry.h"
@@ -20,17 +18,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int);
 
 namespace {
 
-std::vector<std::string> g_journal;
 std::deque<std::function<void()>> g_steps;
-std::function<void()> g_whileMenuOpen;
-std::function<void()> g_whileBoxOpen;
-std::function<bool(DWORD)> g_shellTakes;
 std::map<HICON, int> g_icons;  // the icons loaded, by resource index
-std::string g_menuShown;
-std::wstring g_menuNames;
-HICON g_iconShown;
-DWORD g_dwSlept = 0;
-int g_nIdle = 0;  // turns since the last step
+int g_nIdle = 0;               // turns since the last step
 
 // The platform's own functions, out of the hooks' reach.
 template <typename F>
@@ -41,10 +31,8 @@ const auto g_pfnSetTimer = User32<decltype(&SetTimer)>("SetTimer");
 const auto g_pfnKillTimer = User32<decltype(&KillTimer)>("KillTimer");
 const auto g_pfnPostMessage = User32<decltype(&PostMessageA)>("PostMessageA");
 
-HWND ResidentWindow() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
-
 void OnTurn() {
-  HWND hWnd = ResidentWindow();
+  HWND hWnd = ResidentTest::Window();
   if (!g_steps.empty()) {
     g_nIdle = 0;
     std::function<void()> step = std::move(g_steps.front());
@@ -52,7 +40,7 @@ void OnTurn() {
     step();
   } else if (hWnd && ++g_nIdle % 100 == 1) {
     // Closed as other programs close it; one that never closes is destroyed.
-    g_journal.push_back("closed");
+    ResidentTest::Journal().push_back("closed");
     g_pfnPostMessage(hWnd, WM_CLOSE, 0, 0);
   } else if (hWnd && g_nIdle == 500) {
     ADD_FAILURE() << "the resident did not close";
@@ -76,14 +64,14 @@ const HWND g_hTurns = [] {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = TurnProc;
   wc.lpszClassName = "Prw3Turns";
-  User32<decltype(&RegisterClassA)>("RegisterClassA")(&wc);
-  const auto pfnCreate = User32<decltype(&CreateWindowExA)>("CreateWindowExA");
-  return pfnCreate(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }();
 
-std::string Items(HMENU hMenu) {
+// The menu's items as MenuShown gives them; names gets the screen reader's names.
+std::string Items(HMENU hMenu, std::wstring& names) {
   std::string items;
-  g_menuNames.clear();
+  names.clear();
   for (UINT i = 0; i < UINT(GetMenuItemCount(hMenu)); ++i) {
     char szText[MAX_PATH] = {0};
     GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
@@ -97,7 +85,7 @@ std::string Items(HMENU hMenu) {
     else if (!(uState & MF_OWNERDRAW))
       item = "\"" + std::string(szText) + "\" " + item + (uState & MF_DEFAULT ? " default" : "");
     else if (pName && pName->dwMSAASignature == MSAA_MENU_SIG)
-      g_menuNames += (g_menuNames.empty() ? L"" : L", ") + std::wstring(pName->pszWText, pName->cchWText);
+      names += (names.empty() ? L"" : L", ") + std::wstring(pName->pszWText, pName->cchWText);
     items += (items.empty() ? "" : ", ") + item;
   }
   return items;
@@ -105,20 +93,11 @@ std::string Items(HMENU hMenu) {
 
 }  // namespace
 
-std::vector<std::string>& ResidentTest::Journal() { return g_journal; }
-void ResidentTest::ShellTakes(std::function<bool(DWORD)> fn) { g_shellTakes = std::move(fn); }
-DWORD ResidentTest::Slept() { return g_dwSlept; }
-std::string ResidentTest::MenuShown() { return g_menuShown; }
-std::wstring ResidentTest::MenuNames() { return g_menuNames; }
-HICON ResidentTest::IconShown() { return g_iconShown; }
-void ResidentTest::WhileMenuOpen(std::function<void()> fn) { g_whileMenuOpen = std::move(fn); }
-void ResidentTest::WhileBoxOpen(std::function<void()> fn) { g_whileBoxOpen = std::move(fn); }
-HWND ResidentTest::Window() { return ResidentWindow(); }
 void ResidentTest::Post(UINT uMsg, WPARAM wParam, LPARAM lParam) { g_pfnPostMessage(Window(), uMsg, wParam, lParam); }
 
 std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
   std::string lines;
-  for (const std::string& line : g_journal)
+  for (const std::string& line : s_journal)
     for (const char* pszPrefix : prefixes)
       if (line.rfind(pszPrefix, 0) == 0) lines += (lines.empty() ? "" : "\n") + line;
   return lines;
@@ -126,7 +105,7 @@ std::string ResidentTest::Lines(std::initializer_list<const char*> prefixes) {
 
 std::vector<std::string> ResidentTest::Started() {
   std::vector<std::string> started;
-  for (const std::string& line : g_journal)
+  for (const std::string& line : s_journal)
     if (line.rfind("start ", 0) == 0) started.push_back(line.substr(6));
   return started;
 }
@@ -159,9 +138,9 @@ void ResidentTest::RemoveParamFiles() {
 }
 
 void ResidentTest::SetUp() {
-  g_journal.clear();
-  g_shellTakes = nullptr;
-  g_dwSlept = 0;
+  s_journal.clear();
+  s_shellTakes = nullptr;
+  s_dwSlept = 0;
   testenv::RemoveFile(DEBUG_LOG_PATH);
   RemoveParamFiles();
   m_driver = testenv::InstallDemoDriver(testenv::ExistingPrinter(), "prw3test");
@@ -193,78 +172,77 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     return nExitCode;
   }
 
-  auto icons =
-      FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, UINT uType, int cx, int cy, UINT f) {
-        HANDLE hImage = real(h, pszName, uType, cx, cy, f);
-        g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
-        return hImage;
-      });
+  auto icons = FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, auto... rest) {
+    HANDLE hImage = real(h, pszName, rest...);
+    g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
+    return hImage;
+  });
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [](auto, DWORD dwMessage, NOTIFYICONDATAA* pData) {
-    if (g_shellTakes && !g_shellTakes(dwMessage)) return FALSE;
+    if (s_shellTakes && !s_shellTakes(dwMessage)) return FALSE;
     const char* pszVerb = dwMessage == NIM_ADD ? "add" : dwMessage == NIM_MODIFY ? "modify" : "delete";
     const auto icon = g_icons.find(pData->hIcon);
-    g_iconShown = pData->hIcon;
+    s_hIconShown = pData->hIcon;
     // The record the first shell versions take, for the resident's window and messages.
     const bool bRecord = pData->cbSize == NOTIFYICONDATAA_V1_SIZE && pData->hWnd == Window() && pData->uID == 0 &&
                          pData->uFlags == (NIF_MESSAGE | NIF_ICON | NIF_TIP) &&
                          pData->uCallbackMessage == WM_TRAYNOTIFY;
-    g_journal.push_back(std::string("icon ") + pszVerb + " " +
+    s_journal.push_back(std::string("icon ") + pszVerb + " " +
                         (icon == g_icons.end() ? "?" : std::to_string(icon->second)) + " " + pData->szTip +
                         (bRecord ? "" : " (another record)"));
     return TRUE;
   });
   auto box = FAULT_REPLACE(MessageBoxA, [](auto, HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uType) {
-    g_journal.push_back("box " + std::string(pszText) + "|" + pszCaption + "|" + (hOwner ? "owned" : "unowned") +
+    s_journal.push_back("box " + std::string(pszText) + "|" + pszCaption + "|" + (hOwner ? "owned" : "unowned") +
                         (uType == MB_OK ? "" : "|style"));
-    if (std::function<void()> fn = std::move(g_whileBoxOpen)) fn();
+    if (std::function<void()> fn = std::move(s_whileBoxOpen)) fn();
     return IDOK;
   });
   auto process = FAULT_REPLACE(
       CreateProcessA,
       [](auto, LPCSTR pszApp, LPSTR pszCmd, auto, auto, BOOL, DWORD, auto, auto, auto, PROCESS_INFORMATION* pInfo) {
-        g_journal.push_back("start " + std::string(pszApp ? pszApp : "") + "|" + pszCmd);
+        s_journal.push_back("start " + std::string(pszApp ? pszApp : "") + "|" + pszCmd);
         // Two handles of ours stand for the new process and thread.
         pInfo->hProcess = CreateEventA(nullptr, TRUE, TRUE, nullptr);
         pInfo->hThread = CreateEventA(nullptr, TRUE, TRUE, nullptr);
         return TRUE;
       });
-  auto sleep = FAULT_REPLACE(Sleep, [](auto, DWORD dwMs) { g_dwSlept += dwMs; });
+  auto sleep = FAULT_REPLACE(Sleep, [](auto, DWORD dwMs) { s_dwSlept += dwMs; });
   auto foreground = FAULT_REPLACE(SetForegroundWindow, [](auto real, HWND hWnd) {
-    g_journal.push_back(hWnd == Window() ? "foreground" : "foreground other");
+    s_journal.push_back(hWnd == Window() ? "foreground" : "foreground other");
     return real(hWnd);
   });
   auto menu =
       FAULT_REPLACE(TrackPopupMenu, [](auto, HMENU hMenu, UINT uFlags, int, int, int, HWND hOwner, const RECT*) {
-        g_journal.push_back("menu " + std::to_string(uFlags) + (hOwner == Window() ? " owner" : " other"));
-        g_menuShown = Items(hMenu);
-        if (std::function<void()> fn = std::move(g_whileMenuOpen)) fn();
+        s_journal.push_back("menu " + std::to_string(uFlags) + (hOwner == Window() ? " owner" : " other"));
+        s_menuShown = Items(hMenu, s_menuNames);
+        if (std::function<void()> fn = std::move(s_whileMenuOpen)) fn();
         return FALSE;
       });
   auto timer = FAULT_REPLACE(SetTimer, [](auto, HWND, UINT_PTR nID, UINT nMs, TIMERPROC) {
-    g_journal.push_back("timer " + std::to_string(nID) + " " + std::to_string(nMs));
+    s_journal.push_back("timer " + std::to_string(nID) + " " + std::to_string(nMs));
     return nID;
   });
   auto kill = FAULT_REPLACE(KillTimer, [](auto, HWND, UINT_PTR nID) {
-    g_journal.push_back("kill " + std::to_string(nID));
+    s_journal.push_back("kill " + std::to_string(nID));
     return TRUE;
   });
   auto post = FAULT_REPLACE(PostMessageA, [](auto real, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_NULL && hWnd == Window()) g_journal.push_back("null");
+    if (uMsg == WM_NULL && hWnd == Window()) s_journal.push_back("null");
     return real(hWnd, uMsg, wParam, lParam);
   });
 
   g_steps.assign(steps.begin(), steps.end());
   g_nIdle = 0;
   g_icons.clear();
-  g_menuShown.clear();
-  g_menuNames.clear();
+  s_menuShown.clear();
+  s_menuNames.clear();
   g_pfnSetTimer(g_hTurns, 1, USER_TIMER_MINIMUM, nullptr);
   const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
   g_pfnKillTimer(g_hTurns, 1);
   EXPECT_TRUE(g_steps.empty() || !bAllSteps) << g_steps.size() << " steps never ran";
   g_steps.clear();
-  g_whileMenuOpen = nullptr;
-  g_whileBoxOpen = nullptr;
+  s_whileMenuOpen = nullptr;
+  s_whileBoxOpen = nullptr;
   // A resident that ended without its loop leaves its window (its process would end).
   for (int i = 0; i < 10 && FindWindowA(TRAY_WND_CLASS, nullptr); ++i)
     DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));

@@ -7,6 +7,7 @@
 // the message loop; after the last one the resident's window is closed.
 #pragma once
 
+#include "frame/MainFrame.h"
 #include "profile/Contracts.h"
 #include "support/DriverPackage.h"
 #include "support/Fault.h"
@@ -18,12 +19,15 @@
 #include <string>
 #include <vector>
 
+// Replaces an import, as FAULT_REPLACE does, until ReleaseHooks, Reinstall or the test's end.
+#define KEEP_REPLACE(import, ...) Keep(std::make_shared<fault::CReplace<decltype(&import)>>(#import, __VA_ARGS__))
+
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test";
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
 
 class ResidentTest : public testing::Test {
-protected:
+public:
   void SetUp() override;
   void TearDown() override;
   // A fresh installation: no target, no hook held.
@@ -42,22 +46,22 @@ protected:
   //   name>|<command line>", "timer <id> <ms>", "kill <id>", "foreground", "menu <flags>
   //   <owner|other>", "null" (WM_NULL posted to the window); and "closed" when the steps
   //   were done and the resident still ran, so was closed.
-  static std::vector<std::string>& Journal();
+  static std::vector<std::string>& Journal() { return s_journal; }
   // The journal's lines that start with one of the prefixes, joined by "\n".
   static std::string Lines(std::initializer_list<const char*> prefixes);
   // The "start" lines without their prefix.
   static std::vector<std::string> Started();
   // Decides, until the test's end, whether the shell takes an icon call (NIM_ADD...).
-  static void ShellTakes(std::function<bool(DWORD dwMessage)> fn);
+  static void ShellTakes(std::function<bool(DWORD dwMessage)> fn) { s_shellTakes = std::move(fn); }
   // The milliseconds the resident slept since the test began (or Reinstall).
-  static DWORD Slept();
+  static DWORD Slept() { return s_dwSlept; }
   // The items of the last pop-up menu shown, joined by ", ": "\"text\" id [default]" for a
   // text item, "id" for an owner-drawn one, "-" for a separator.
-  static std::string MenuShown();
+  static std::string MenuShown() { return s_menuShown; }
   // The names a screen reader reads for that menu's owner-drawn items, joined by ", ".
-  static std::wstring MenuNames();
+  static std::wstring MenuNames() { return s_menuNames; }
   // The icon the shell took last.
-  static HICON IconShown();
+  static HICON IconShown() { return s_hIconShown; }
 
   // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
   // test's end; Keep holds any other hook as long.
@@ -73,9 +77,9 @@ protected:
     Fail("OpenPrinterW", dwError);
   }
   // Runs fn while the next pop-up menu is open (from inside the modal loop), before it closes.
-  static void WhileMenuOpen(std::function<void()> fn);
+  static void WhileMenuOpen(std::function<void()> fn) { s_whileMenuOpen = std::move(fn); }
   // Runs fn while the next message box is shown, before it is answered.
-  static void WhileBoxOpen(std::function<void()> fn);
+  static void WhileBoxOpen(std::function<void()> fn) { s_whileBoxOpen = std::move(fn); }
   // Posts a message to the resident, past any hook; Tray posts a mouse message of its
   // icon, Tick a timer's tick, Command (as a step) a menu command.
   static void Post(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -91,7 +95,7 @@ protected:
       then();
     };
   }
-  static HWND Window();
+  static HWND Window() { return g_pMainFrame ? g_pMainFrame->m_hWnd : nullptr; }
   // Draws an owner-drawn item into hdc as an open menu does; Measure gives its size.
   static void Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState = ODS_SELECTED);
   static SIZE Measure(UINT nID);
@@ -99,9 +103,6 @@ protected:
   // The printer's target: made as a first start makes it, or found (empty when none).
   std::string CreateTarget() const;
   std::string TargetKey() const;
-  std::string TargetValue(const char* pszName) const {
-    return testenv::GetReg(HKEY_CURRENT_USER, TargetKey(), pszName);
-  }
   bool HasRunEntry(HKEY hHive = HKEY_CURRENT_USER) const {
     return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
   }
@@ -120,4 +121,12 @@ protected:
 
 private:
   std::vector<std::shared_ptr<void>> m_hooks;
+  static inline std::vector<std::string> s_journal;
+  static inline std::function<bool(DWORD)> s_shellTakes;
+  static inline DWORD s_dwSlept = 0;
+  static inline std::string s_menuShown;
+  static inline std::wstring s_menuNames;
+  static inline HICON s_hIconShown = nullptr;
+  static inline std::function<void()> s_whileMenuOpen;
+  static inline std::function<void()> s_whileBoxOpen;
 };
