@@ -19,44 +19,39 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
   auto text998 = FAULT_REPLACE(LoadStringA, [](auto real, HINSTANCE h, UINT nID, LPSTR psz, int cch) {
     return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
   });
-  // The DepExe item may be the last command.
-  const auto lastCommand = [] {
-    Set(kMenuKey, "925", "C:\\help.exe")();
-    Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu")();
-  };
+  const auto noUrl = [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\OLMAR\\prw3test IO_URL"); };
   const auto noMenuKey = [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); };
-  // Whether the IO_URL key stays; the items after the first two. 930 has a command but no
-  // text: it is no item, and no shown item for the separators.
-  const std::tuple<bool, std::function<void()>, std::string> cases[] = {
-      {true, [] {}, ", -, 920, -, 921, 925"},
+  const auto noRecords = [this] { Keep(std::make_shared<fault::CFailNew>(1)); };
+  // The arrangement; the items after the first two. 930 has a command but no text: it is
+  // no item, and no shown item for the separators.
+  const std::pair<std::vector<std::function<void()>>, std::string> cases[] = {
+      {{}, ", -, 920, -, 921, 925"},
       // Without the IO_URL key the DepExe item goes. "3,2": the third shown item never comes.
-      {false, Set(kMenuKey, "Separators", "3,2"), ", -, 920, 921"},
+      {{noUrl, Set(kMenuKey, "Separators", "3,2")}, ", -, 920, 921"},
       // The DepExe name matched in upper case.
-      {false, Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe"), ", -, 920, -, 921"},
+      {{noUrl, Set(kDriverKey, "DepExe", "c:\\dir\\o_paux.exe")}, ", -, 920, -, 921"},
       // The first item naming DepExe and MENU is the DepExe item.
-      {false, Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU"), ", -, 920, -, 925"},
-      {false, lastCommand, ", -, 920, -, 921, 925"},
+      {{noUrl, Set(kMenuKey, "921", "\"" + m_driver.installDir + "\\O_PAUX.EXE\" /MENU")}, ", -, 920, -, 925"},
+      // The DepExe item may be the last command.
+      {{noUrl, Set(kMenuKey, "925", "x.exe"), Set(kMenuKey, "998", "C:\\O_PAUX.EXE /menu")}, ", -, 920, -, 921, 925"},
       // "0,2" places none.
-      {true, Set(kMenuKey, "Separators", "0,2"), ", -, 920, 921, 925"},
+      {{Set(kMenuKey, "Separators", "0,2")}, ", -, 920, 921, 925"},
       // A DepExe without a backslash names no item.
-      {false, Set(kDriverKey, "DepExe", "O_PAUX.EXE"), ", -, 920, -, 921, 925"},
+      {{noUrl, Set(kDriverKey, "DepExe", "O_PAUX.EXE")}, ", -, 920, -, 921, 925"},
       // Blanks, a plus sign and a zero before a number, blanks after it; a negative one is
       // never reached.
-      {true, Set(kMenuKey, "Separators", " +01 , 3 ,-4"), ", -, -, 920, 921, -, 925"},
+      {{Set(kMenuKey, "Separators", " +01 , 3 ,-4")}, ", -, -, 920, 921, -, 925"},
       // A command present but empty gives no item, though its text exists.
-      {true, Set(kMenuKey, "921", ""), ", -, 920, -, 925"},
+      {{Set(kMenuKey, "921", "")}, ", -, 920, -, 925"},
       // No Menu key: the resource menu alone.
-      {true, noMenuKey, ""},
+      {{noMenuKey}, ""},
       // No item records (their allocation failed): plain text items.
-      {true,
-       [this] { Keep(std::make_shared<fault::CFailNew>(1)); },
-       ", -, \"Print Test Page\" 920, -, \"Cleaning Utility\" 921, \"Online Help\" 925"},
+      {{noRecords}, ", -, \"Print Test Page\" 920, -, \"Cleaning Utility\" 921, \"Online Help\" 925"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
-    const auto& [ioUrl, arrange, expected] = cases[i];
+    const auto& [arrange, expected] = cases[i];
     Reinstall();
-    if (!ioUrl) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\OLMAR\\prw3test IO_URL");
-    arrange();
+    for (const auto& step : arrange) step();
     EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
     ReleaseHooks();
     EXPECT_EQ("\"prw3test\" 900 default, \"Monitoring Preferences\" 901" + expected, MenuShown()) << i;
