@@ -16,7 +16,8 @@ using LaunchTest = ResidentTest;
 
 // The parameter file a "/F" command line names, read from the temporary folder and deleted.
 std::string TakeParamFile(std::string started) {
-  started.pop_back();  // the closing quote
+  // Without the closing quote.
+  started.pop_back();
   const std::string path = testenv::TempDir() + started.substr(started.find("/F \"") + 4);
   const std::string bytes = testenv::ReadFile(path);
   testenv::RemoveFile(path);
@@ -27,10 +28,10 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   EXPECT_EQ(0,
             Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES), [] { Tray(WM_LBUTTONDBLCLK); }}));
   // The exact file named as the application, never a shorter prefix of the unquoted path.
-  const std::string head = m_driver.statusProgram + "|" + m_driver.statusProgram + " /F \"O_P";
+  const std::string status = m_driver.statusProgram + "|" + m_driver.statusProgram;
   std::vector<std::string> files;
   for (const std::string& s : Started()) {
-    EXPECT_EQ(0u, s.find(head)) << s;
+    EXPECT_EQ(0u, s.find(status + " /F \"O_P")) << s;
     files.push_back(TakeParamFile(s));
   }
   // The request travels inside the file; a double click is Printer Status.
@@ -43,8 +44,7 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   Journal().clear();
   Fail("GetTempFileNameA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES)}));
-  const std::string inlineForm = m_driver.statusProgram + "|" + m_driver.statusProgram +
-                                 " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
+  const std::string inlineForm = status + " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
   EXPECT_EQ(std::vector<std::string>({inlineForm, inlineForm + "/E"}), Started());
 }
 
@@ -81,12 +81,12 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
 TEST_F(LaunchTest, LaunchesSendThePortTheSpoolerReportsNowOrTheLastOneItReported) {
   // Commands up to 999 start auxiliary programs, even without an item of their own; one
   // whose command is empty starts nothing.
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "931", "");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "999", "C:\\nine.exe");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "1000", "C:\\ten.exe");
+  const char* const commands[][2] = {{"931", ""}, {"999", "C:\\nine.exe"}, {"1000", "C:\\ten.exe"}};
+  for (const auto& c : commands) testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, c[0], c[1]);
   std::string pooled = "LPT4:";
   for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
-  std::string ports;  // the ports the spooler reports from a step on
+  // The ports the spooler reports from a step on.
+  std::string ports;
   auto spooler = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
     const BOOL bRead = real(h, level, p, cb, pcb);
     if (bRead && p && !ports.empty()) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &ports[0];
@@ -118,13 +118,12 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
   const std::string other = "C:\\Other\\tool.exe \"" + otherFile + "\"";
   const std::string& own = m_driver.runCommand;
   const auto click = [] { Tray(WM_LBUTTONDBLCLK); };
-  // A standard user's resident cannot open the machine's Run key for writing (Wine's user
+  // A standard user's resident can open the machine's keys only for reading (Wine's user
   // is an administrator).
   const auto standardUser = [this] {
     Keep(std::make_shared<fault::CReplace<decltype(&RegOpenKeyExA)>>(
         "RegOpenKeyExA", [](auto real, HKEY hKey, LPCSTR psz, DWORD o, REGSAM sam, PHKEY p) {
-          const REGSAM samWrite = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC | WRITE_OWNER;
-          return hKey == HKEY_LOCAL_MACHINE && (sam & samWrite) ? ERROR_ACCESS_DENIED : real(hKey, psz, o, sam, p);
+          return hKey == HKEY_LOCAL_MACHINE && (sam & ~KEY_READ) ? ERROR_ACCESS_DENIED : real(hKey, psz, o, sam, p);
         }));
   };
   // The entries in HKCU and HKLM (as an administrator's installation makes them), the
