@@ -14,7 +14,7 @@
 namespace {
 
 // What is acquired and what releases it: each group must balance after a run.
-const std::vector<std::pair<std::vector<const char*>, std::vector<const char*>>> kGroups = {
+const std::pair<std::vector<const char*>, std::vector<const char*>> kGroups[] = {
     {{"RegOpenKeyExA", "RegCreateKeyExA"}, {"RegCloseKey"}},
     {{"CreateFileMappingA", "OpenFileMappingA", "CreateMutexA", "CreateProcessA", "CreateProcessA"}, {"CloseHandle"}},
     {{"MapViewOfFile"}, {"UnmapViewOfFile"}},
@@ -50,14 +50,15 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
       menu, Command(ID_PRINTER_STATUS), Command(920), [] { Post(WM_TRAYICONCHANGE); }, restart, Deleted(Tick)};
   unsigned nInjected = 0;
   std::vector<const char*> failing = fault::KnownImports();
-  failing.push_back("new");  // the program's nothrow allocations
+  // The program's nothrow allocations.
+  failing.push_back("new");
   for (const char* pszApi : failing) {
     if (kNotFailed.find(" " + std::string(pszApi) + " ") != std::string::npos) continue;
     for (unsigned n = 0, nCalls = 0; n <= nCalls; ++n) {
       SCOPED_TRACE(std::string(pszApi) + " #" + std::to_string(n));
       testenv::DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
-      testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, m_driver.runCommand);
-      testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, m_driver.runCommand);
+      for (HKEY hHive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+        testenv::SetRegString(hHive, kRunKey, m_driver.printerKey, m_driver.runCommand);
       testenv::WriteFile(m_driver.paramFile, "/P \"prw3test\"\r\n/D \"prw3test\"\r\n/M \"PRW3DEMO\"\r\n");
       RemoveParamFiles();
       Journal().clear();
