@@ -20,7 +20,6 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
     return nID == 998 ? lstrlenA(lstrcpynA(psz, "Last", cch)) : real(h, nID, psz, cch);
   });
   const auto noUrl = [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\OLMAR\\prw3test IO_URL"); };
-  const auto noMenuKey = [] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); };
   const auto noRecords = [this] { Keep(std::make_shared<fault::CFailNew>(1)); };
   // The arrangement; the items after the first two. 930 has a command but no text: it is
   // no item, and no shown item for the separators.
@@ -44,7 +43,7 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
       // A command present but empty gives no item, though its text exists.
       {{Set(kMenuKey, "921", "")}, ", -, 920, -, 925"},
       // No Menu key: the resource menu alone.
-      {{noMenuKey}, ""},
+      {{[] { testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey); }}, ""},
       // No item records (their allocation failed): plain text items.
       {{noRecords}, ", -, \"Print Test Page\" 920, -, \"Cleaning Utility\" 921, \"Online Help\" 925"},
   };
