@@ -12,30 +12,31 @@
 
 namespace {
 
-class LaunchTest : public ResidentTest {
-protected:
-  // The parameter file a "/F" command line names, read from the temporary folder and deleted.
-  static std::string TakeParamFile(std::string started) {
-    started.pop_back();  // the closing quote
-    const std::string path = testenv::TempDir() + started.substr(started.find("/F \"") + 4);
-    const std::string bytes = testenv::ReadFile(path);
-    testenv::RemoveFile(path);
-    return bytes;
-  }
-};
+using LaunchTest = ResidentTest;
+
+// The parameter file a "/F" command line names, read from the temporary folder and deleted.
+std::string TakeParamFile(std::string started) {
+  // Without the closing quote.
+  started.pop_back();
+  const std::string path = testenv::TempDir() + started.substr(started.find("/F \"") + 4);
+  const std::string bytes = testenv::ReadFile(path);
+  testenv::RemoveFile(path);
+  return bytes;
+}
 
 TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   EXPECT_EQ(0,
             Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES), [] { Tray(WM_LBUTTONDBLCLK); }}));
-  std::vector<std::string> started = Started();
-  ASSERT_EQ(3u, started.size());
   // The exact file named as the application, never a shorter prefix of the unquoted path.
-  const std::string head = m_driver.statusProgram + "|" + m_driver.statusProgram + " /F \"O_P";
-  for (const std::string& s : started) EXPECT_EQ(0u, s.find(head)) << s;
+  const std::string status = m_driver.statusProgram + "|" + m_driver.statusProgram;
+  std::vector<std::string> files;
+  for (const std::string& s : Started()) {
+    EXPECT_EQ(0u, s.find(status + " /F \"O_P")) << s;
+    files.push_back(TakeParamFile(s));
+  }
+  // The request travels inside the file; a double click is Printer Status.
   const std::string identity = "/P \"prw3test\"\r\n/D \"prw3test\"\r\n/O \"CUPS:prw3test\"\r\n/M \"PRW3DEMO\"\r\n";
-  EXPECT_EQ(identity, TakeParamFile(started[0]));
-  EXPECT_EQ(identity + "/E\r\n", TakeParamFile(started[1])) << "the request travels inside the file";
-  EXPECT_EQ(identity, TakeParamFile(started[2])) << "a double click is Printer Status";
+  EXPECT_EQ(std::vector<std::string>({identity, identity + "/E\r\n", identity}), files);
   EXPECT_EQ("", Lines({"box"}));
 
   // No parameter file can be made: the inline form with declared lengths, which ends in
@@ -43,8 +44,7 @@ TEST_F(LaunchTest, StatusProgramGetsAParameterFileOrTheInlineForm) {
   Journal().clear();
   Fail("GetTempFileNameA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, Run("", {Command(ID_PRINTER_STATUS), Command(ID_MONITORING_PREFERENCES)}));
-  const std::string inlineForm = m_driver.statusProgram + "|" + m_driver.statusProgram +
-                                 " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
+  const std::string inlineForm = status + " /P8 \"prw3test\" /O13 \"CUPS:prw3test\" /M8 \"PRW3DEMO\" ";
   EXPECT_EQ(std::vector<std::string>({inlineForm, inlineForm + "/E"}), Started());
 }
 
@@ -81,37 +81,24 @@ TEST_F(LaunchTest, FailuresShowTheirMessageAndLeaveNoParameterFile) {
 TEST_F(LaunchTest, LaunchesSendThePortTheSpoolerReportsNowOrTheLastOneItReported) {
   // Commands up to 999 start auxiliary programs, even without an item of their own; one
   // whose command is empty starts nothing.
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "931", "");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "999", "C:\\nine.exe");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, "1000", "C:\\ten.exe");
+  const char* const commands[][2] = {{"931", ""}, {"999", "C:\\nine.exe"}, {"1000", "C:\\ten.exe"}};
+  for (const auto& c : commands) testenv::SetRegString(HKEY_LOCAL_MACHINE, kMenuKey, c[0], c[1]);
   std::string pooled = "LPT4:";
   for (int n = 5; pooled.size() < 300; ++n) pooled += ",LPT" + std::to_string(n) + ":";
-  std::string ports;  // the ports the spooler reports from a step on
+  // The ports the spooler reports from a step on.
+  std::string ports;
   auto spooler = FAULT_REPLACE(GetPrinterA, [&](auto real, HANDLE h, DWORD level, LPBYTE p, DWORD cb, LPDWORD pcb) {
     const BOOL bRead = real(h, level, p, cb, pcb);
     if (bRead && p && !ports.empty()) reinterpret_cast<PRINTER_INFO_2A*>(p)->pPortName = &ports[0];
     return bRead;
   });
-  // A step: the spooler reports the ports given from now on, and the command is chosen.
-  const auto at = [&](const std::string& now, UINT nID) {
-    return [&, now, nID] {
-      ports = now;
-      Post(WM_COMMAND, nID);
-    };
-  };
+  // A step: the spooler reports the ports given from now on.
+  const auto port = [&](const std::string& now) { return [&, now] { ports = now; }; };
   // A pooled printer's port list too long to hold, or a failing spooler, keeps the port held.
   const auto down = [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); };
-  EXPECT_EQ(0,
-            Run("",
-                {Command(920),
-                 Command(931),
-                 Command(999),
-                 Command(1000),
-                 at("LPT2:", ID_PRINTER_STATUS),
-                 at("LPT3:", 921),
-                 at(pooled, 925),
-                 down,
-                 Command(920)}));
+  EXPECT_EQ(0, Run("", {Command(920), Command(931), Command(999), Command(1000)}));
+  EXPECT_EQ(0, Run("", {port("LPT2:"), Command(ID_PRINTER_STATUS)}));
+  EXPECT_EQ(0, Run("", {port("LPT3:"), Command(921), port(pooled), Command(925), down, Command(920)}));
   std::vector<std::string> started = Started();
   ASSERT_EQ(6u, started.size());
   EXPECT_EQ(
@@ -130,32 +117,21 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
   const std::string quoted = "\"C:\\PRW3\\prw3tray.exe\" /A \"" + m_driver.paramFile + "\"";
   const std::string other = "C:\\Other\\tool.exe \"" + otherFile + "\"";
   const std::string& own = m_driver.runCommand;
-  const std::function<void()> click = [] { Tray(WM_LBUTTONDBLCLK); };
-  const std::function<void()> menu = [] { Tray(WM_RBUTTONDOWN); };
-  const std::function<void()> otherTick = [] { Post(WM_TIMER, DELPRN_TIMER_ID + 5); };
-  const std::function<void()> down = [this] { Spooler(RPC_S_SERVER_UNAVAILABLE); };
-  const std::function<void()> up = [this] { ReleaseHooks(); };
-  // A standard user's resident cannot open the machine's Run key for writing (Wine's user
+  const auto click = [] { Tray(WM_LBUTTONDBLCLK); };
+  // A standard user's resident can open the machine's keys only for reading (Wine's user
   // is an administrator).
-  const std::function<void()> standardUser = [this] {
+  const auto standardUser = [this] {
     Keep(std::make_shared<fault::CReplace<decltype(&RegOpenKeyExA)>>(
         "RegOpenKeyExA", [](auto real, HKEY hKey, LPCSTR psz, DWORD o, REGSAM sam, PHKEY p) {
-          const REGSAM samWrite = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC | WRITE_OWNER;
-          return hKey == HKEY_LOCAL_MACHINE && (sam & samWrite) ? ERROR_ACCESS_DENIED : real(hKey, psz, o, sam, p);
+          return hKey == HKEY_LOCAL_MACHINE && (sam & ~KEY_READ) ? ERROR_ACCESS_DENIED : real(hKey, psz, o, sam, p);
         }));
   };
   // The entries in HKCU and HKLM (as an administrator's installation makes them), the
   // switch added to the start-up entry's line, the steps; the programs started, what the
   // resident did; the HKCU and HKLM entries, our parameter file and the other program's
   // file left ("v") or gone ("-").
-  const struct {
-    std::string hkcu, hklm;
-    const char* pszSwitch;
-    std::vector<std::function<void()>> steps;
-    size_t nStarted;
-    const char* pszDid;
-    const char* pszLeft;
-  } cases[] = {
+  using Steps = std::vector<std::function<void()>>;
+  const std::tuple<std::string, std::string, const char*, Steps, size_t, const char*, const char*> cases[] = {
       // Ticks until the printer is deleted; a file named after a forward slash is ours all the same.
       {slashed, slashed, "", {Tick, Deleted(Tick)}, 0, "kill 2", "---v"},
       // A double click after the deletion starts no Printer Status.
@@ -167,26 +143,27 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
       // Its own entry and file go, the machine's entry stays, and it closes all the same.
       {own, own, "", {standardUser, Deleted(Tick)}, 0, "kill 2", "-v-v"},
       // The spooler down: Printer Status starts all the same, and the timer runs on.
-      {own, own, "", {down, Tick, click, up, Deleted(Tick)}, 1, "kill 2", "---v"},
+      {own, own, "", {[this] { Spooler(RPC_S_SERVER_UNAVAILABLE); }, Tick, click, Deleted(Tick)}, 1, "kill 2", "---v"},
       // In install mode neither a tick nor a right click checks: the menu opens.
-      {own, own, " /I", {Deleted(Tick), menu}, 0, "menu 2 owner\nclosed\nkill 2", "vvvv"},
-      {own, own, "", {Deleted(otherTick)}, 0, "closed\nkill 2", "vvvv"},
+      {own, own, " /I", {Deleted(Tick), [] { Tray(WM_RBUTTONDOWN); }}, 0, "menu 2 owner\nclosed\nkill 2", "vvvv"},
+      // Another timer's tick does not check.
+      {own, own, "", {Deleted([] { Post(WM_TIMER, DELPRN_TIMER_ID + 5); })}, 0, "closed\nkill 2", "vvvv"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.hkcu + " " + c.hklm + c.pszSwitch);
-    testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, c.hkcu);
-    testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, c.hklm);
+  for (const auto& [hkcu, hklm, pszSwitch, steps, nStarted, pszDid, pszLeft] : cases) {
+    SCOPED_TRACE(hkcu + " " + hklm + pszSwitch);
+    testenv::SetRegString(HKEY_CURRENT_USER, kRunKey, m_driver.printerKey, hkcu);
+    testenv::SetRegString(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey, hklm);
     testenv::WriteFile(m_driver.paramFile, params);
     testenv::WriteFile(otherFile, "x");
     Journal().clear();
-    EXPECT_EQ(0, Run(own.substr(own.find(' ') + 1) + c.pszSwitch, c.steps));
+    EXPECT_EQ(0, Run(own.substr(own.find(' ') + 1) + pszSwitch, steps));
     ReleaseHooks();
-    EXPECT_EQ(c.nStarted, Started().size());
-    EXPECT_EQ(c.pszDid, Lines({"menu", "closed", "kill"}));
+    EXPECT_EQ(nStarted, Started().size());
+    EXPECT_EQ(pszDid, Lines({"menu", "closed", "kill"}));
     std::string left;
     for (bool bLeft : {HasRunEntry(HKEY_CURRENT_USER), HasRunEntry(HKEY_LOCAL_MACHINE)}) left += bLeft ? 'v' : '-';
     for (const std::string& file : {m_driver.paramFile, otherFile}) left += testenv::FileExists(file) ? 'v' : '-';
-    EXPECT_EQ(c.pszLeft, left);
+    EXPECT_EQ(pszLeft, left);
   }
   testenv::RemoveFile(otherFile);
 }
