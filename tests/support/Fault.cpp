@@ -39,8 +39,7 @@ struct CThunk {
     decltype(Replacement(&Call))* pReplacement = nullptr;
     for (auto it = s_pImport->rules.rbegin(); it != s_pImport->rules.rend(); ++it) {
       CRule& rule = **it;
-      ++rule.nCalls;
-      if (rule.nFailAt == kEveryCall || rule.nFailAt == rule.nCalls) {
+      if (++rule.nCalls == rule.nFailAt || rule.nFailAt == kEveryCall) {
         SetLastError(rule.dwError);
         return s_pfnFailure(rule.dwError);
       }
@@ -251,8 +250,7 @@ CAlsoIn::~CAlsoIn() { detail::g_modules.erase(detail::g_modules.end() - 2); }
 
 namespace {
 
-unsigned g_nNewCalls = 0;
-unsigned g_nNewFailAt = 0;
+detail::CRule g_new;  // the program's nothrow new, as an import's rule
 
 // The program's blocks, each at the end of pages of its own with a reserved (inaccessible)
 // page after it, as the page heap lays them out. Pages are never used twice, so a block
@@ -267,8 +265,7 @@ std::atomic<size_t> g_cbArenaUsed{0};
 
 // The program's nothrow new, the nth allocation failing while a CFailNew asks for it.
 void* New(size_t cb) {
-  ++g_nNewCalls;
-  if (g_nNewFailAt == kEveryCall || g_nNewFailAt == g_nNewCalls) return nullptr;
+  if (++g_new.nCalls == g_new.nFailAt || g_new.nFailAt == kEveryCall) return nullptr;
   const size_t cbBlock = (std::max<size_t>(cb, 1) + 15) / 16 * 16;  // the alignment new promises
   const size_t cbPages = (cbBlock + kPage - 1) / kPage * kPage;
   const size_t at = g_cbArenaUsed.fetch_add(cbPages + kPage);
@@ -297,12 +294,9 @@ const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccess
 
 }  // namespace
 
-CFailNew::CFailNew(unsigned nFailAt) {
-  g_nNewCalls = 0;
-  g_nNewFailAt = nFailAt;
-}
-CFailNew::~CFailNew() { g_nNewFailAt = 0; }
-unsigned CFailNew::Calls() const { return g_nNewCalls; }
+CFailNew::CFailNew(unsigned nFailAt) { g_new = {nFailAt, 0, 0, 0, nullptr}; }
+CFailNew::~CFailNew() { g_new.nFailAt = 0; }
+unsigned CFailNew::Calls() const { return g_new.nCalls; }
 
 }  // namespace fault
 
