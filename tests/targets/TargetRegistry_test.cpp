@@ -25,6 +25,7 @@ int WINAPI Record(LPCSTR printer, LPCSTR driver, LPCSTR port, LPCSTR model, DWOR
   g_calls += std::string(printer) + "|" + driver + "|" + port + "|" + model + "|" + std::to_string(r1 | r2 | r3) + "\n";
   return g_result;
 }
+const FARPROC kRecord = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
 std::string Target(int n, const char* f = REG_VQL_TARGET_KEY) { return f + ("\\P000000000000000" + std::to_string(n)); }
 // A target's "Name", "<missing>" when it has none, or "gone".
 std::string State(const std::string& p) {
@@ -60,9 +61,7 @@ protected:
 
   fault::CReplace<decltype(&GetProcAddress)> m_recorder{
       "GetProcAddress", [](auto real, HMODULE module, LPCSTR name) {
-        return strcmp(name, PR_SET_REG_DEFAULT_VALUE)
-                   ? real(module, name)
-                   : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
+        return strcmp(name, PR_SET_REG_DEFAULT_VALUE) ? real(module, name) : kRecord;
       }};
   // A creation loop ends at the 100th key, not in a full hive.
   fault::CReplace<decltype(&RegCreateKeyExA)> m_runaway{
@@ -112,8 +111,9 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   // leaves no target; one whose "Name" could not be written is left for the next purge;
   // one whose "Setting" is not read back, or reads back as another value, is handed out,
   // without the library.
-  std::string failing;      // an import failing every call, or the key or value that is not made, written or read
-  DWORD dwSettingRead = 0;  // when not 0, what "Setting" reads back as
+  std::string failing, result;  // an import failing every call, or the key or value not made, written or read
+  DWORD dwSettingRead = 0;      // when not 0, what "Setting" reads back as
+  const char* left = nullptr;
   auto deny = [&](auto real, HKEY h, LPCSTR name, auto... rest) {
     return name && failing == name ? ERROR_ACCESS_DENIED : real(h, name, rest...);
   };
@@ -139,15 +139,13 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
       {"", 255, 0, "1 0 " + Target(0), "prw3test"},
       {"", 0, TARGET_NO_LIBRARY, "4 0 " + Target(0), "prw3test"},
       {"", 0, TARGET_NO_EXPORT, "5 0 " + Target(0), "prw3test"}};
-  for (const auto& [fail, setting, library, result, left] : cases) {
+  for (const auto& row : cases) {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
-    failing = fail;
-    dwSettingRead = setting;
-    g_result = library;
-    fault::CHook noLibrary("LoadLibraryA", ERROR_MOD_NOT_FOUND, fail == "LoadLibraryA" ? fault::kEveryCall : 0);
-    fault::CHook noExport("GetProcAddress", ERROR_PROC_NOT_FOUND, fail == "GetProcAddress" ? fault::kEveryCall : 0);
-    EXPECT_EQ(result, Get("prw3test")) << fail;
-    EXPECT_EQ(left, State(Target(0))) << fail;
+    std::tie(failing, dwSettingRead, g_result, result, left) = row;
+    fault::CHook noLibrary("LoadLibraryA", ERROR_MOD_NOT_FOUND, failing == "LoadLibraryA" ? fault::kEveryCall : 0);
+    fault::CHook noExport("GetProcAddress", ERROR_PROC_NOT_FOUND, failing == "GetProcAddress" ? fault::kEveryCall : 0);
+    EXPECT_EQ(result, Get("prw3test")) << failing;
+    EXPECT_EQ(left, State(Target(0))) << failing;
   }
   EXPECT_EQ(2, std::count(g_calls.begin(), g_calls.end(), '\n')) << "the library runs only for a target it may fill";
 }
