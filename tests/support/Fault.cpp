@@ -294,7 +294,7 @@ const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccess
 
 }  // namespace
 
-CFailNew::CFailNew(unsigned nFailAt) { g_new = {nFailAt, 0, 0, 0, nullptr}; }
+CFailNew::CFailNew(unsigned nFailAt) { g_new = {0, nFailAt, 0, 0, nullptr}; }
 CFailNew::~CFailNew() { g_new.nFailAt = 0; }
 unsigned CFailNew::Calls() const { return g_new.nCalls; }
 

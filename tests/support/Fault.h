@@ -21,10 +21,10 @@ namespace detail {
 
 struct CImport;  // one import the layer knows, with its thunk and the rules in place
 
+// nFailAt is the call that fails (1 is the first), kEveryCall, or 0 for none.
 struct CRule {
-  unsigned nFailAt = 0;  // the call that fails (1 is the first), kEveryCall, or 0 for none
   DWORD dwError = 0;
-  unsigned nCalls = 0, nSuccesses = 0;
+  unsigned nFailAt = 0, nCalls = 0, nSuccesses = 0;
   std::shared_ptr<void> pReplacement;  // a Replacement of the import's type
 };
 
@@ -55,7 +55,7 @@ public:
 
 protected:
   CHook(detail::CImport& import, DWORD dwError, unsigned nFailAt)
-      : m_import(import), m_rule{nFailAt, dwError, 0, 0, nullptr} {
+      : m_import(import), m_rule{dwError, nFailAt, 0, 0, nullptr} {
     detail::Push(m_import, &m_rule);
   }
   detail::CImport& m_import;
