@@ -20,9 +20,10 @@ const int kEntrySize[] = {274, 534}, kNameSize[] = {260, 520};
 const DWORD P = MONITOR_WND_PLACEHOLDER;
 
 std::string Hex(DWORD v) { return (std::ostringstream() << std::uppercase << std::hex << v).str(); }
-DWORD Value(HWND hWnd) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(hWnd)); }
 // A key names a printer, or with "@" a port alone; keys over 260 characters use the second block.
 int Block(const std::string& key) { return key.size() - (key[0] == '@') > 260; }
+// In the rows a free entry's first byte shows as "~", the end marker's as "-".
+char Mark(char c) { return c == 0 ? '~' : c == '~' ? 0 : c == '\xFF' ? '-' : c == '-' ? '\xFF' : c; }
 
 class MonitorTableTest : public testing::Test {
 protected:
@@ -33,8 +34,8 @@ protected:
       if (m_hPeer[b]) CloseHandle(m_hPeer[b]);
     }
     DestroyWindow(m_hLive);
-    EXPECT_EQ(m_create.Successes() + m_open.Successes() + m_mutex.Successes(), m_close.Calls()) << "handles left";
-    EXPECT_EQ(m_map.Successes(), m_unmap.Calls()) << "views left";
+    const unsigned nHandles = m_create.Successes() + m_open.Successes() + m_mutex.Successes();
+    EXPECT_EQ(std::make_pair(nHandles, m_map.Successes()), std::make_pair(m_close.Calls(), m_unmap.Calls()));
   }
 
   // Entry i of block b as a peer program maps it: the whole block in one view.
@@ -44,19 +45,14 @@ protected:
   }
   DWORD* Slots(int i, int b) { return reinterpret_cast<DWORD*>(Entry(i, b) + kNameSize[b] + 2); }
   std::vector<BYTE> Bytes(int b) { return {Entry(0, b), Entry(MONITOR_ENTRY_COUNT, b)}; }
-  // Entries as "name|kind12|kind0|kind3;..." with the slots in hex, left out when all are 0;
-  // a free entry's name shows as "~" and its remaining bytes, the end marker's as "-" and its
-  // remaining bytes.
+  // The first n entries as "name|kind12|kind0|kind3;..." with the slots in hex, left out when
+  // all are 0.
   std::string Dump(int n, int b) {
     std::string s;
     for (int i = 0; i < n; ++i) {
       const char* psz = reinterpret_cast<char*>(Entry(i, b));
       const DWORD* pSlots = Slots(i, b);
-      s += std::string(i ? ";" : "") +
-           (!psz[0]            ? '~'
-            : psz[0] == '\xFF' ? '-'
-                               : psz[0]) +
-           std::string(psz + 1, strnlen(psz + 1, kNameSize[b]));
+      s += (i ? ";" : "") + (Mark(psz[0]) + std::string(psz + 1, strnlen(psz + 1, kNameSize[b])));
       if (pSlots[0] | pSlots[1] | pSlots[2]) s += "|" + Hex(pSlots[0]) + "|" + Hex(pSlots[1]) + "|" + Hex(pSlots[2]);
     }
     return s;
@@ -69,8 +65,7 @@ protected:
       DWORD* pSlots = Slots(i, b);
       sscanf(psz, "%*[^|]|%lx|%lx|%lx", &pSlots[0], &pSlots[1], &pSlots[2]);
       memcpy(Entry(i, b), psz, strcspn(psz, "|"));
-      Entry(i, b)[0] = psz[0] == '~' ? 0 : psz[0] == '-' ? 0xFF : psz[0];
-      ++i;
+      Entry(i++, b)[0] = Mark(psz[0]);
     }
   }
 
@@ -82,21 +77,14 @@ protected:
     const char *psz1 = bPort ? "" : key.c_str(), *psz2 = bPort ? key.c_str() + 1 : "IP_1";
     HANDLE &hPeer = m_hPeer[Block(key)], hMap = nullptr;
     m_hOther = nullptr;
-    if (op == 'S') return SetMonitorWindow(psz1, psz2, reinterpret_cast<HWND>(ULONG_PTR{dwValue}), nKind);
-    if (op == 'F') {
-      m_hOther = FindMonitorWindow(psz1, psz2, nKind);
-      return 0;
-    }
-    if (op == 'U') {
-      UnregisterMonitorWindow(hPeer, psz1, psz2, nKind, bPort);
-      return 0;
-    }
+    if (op == 'S') return SetMonitorWindow(psz1, psz2, static_cast<HWND>(ULongToHandle(dwValue)), nKind);
+    if (op == 'F') m_hOther = FindMonitorWindow(psz1, psz2, nKind);
+    if (op == 'U') UnregisterMonitorWindow(hPeer, psz1, psz2, nKind, bPort);
+    if (op != 'R') return 0;
     const int nResult = RegisterMonitorWindow(psz1, psz2, nKind, dwValue, &m_hOther, &hMap);
     EXPECT_EQ(nResult >= 0, hMap != nullptr) << "a mapping handle with results 0 to 2 only: " << nResult;
-    if (!hPeer)
-      hPeer = hMap;
-    else if (hMap)
-      CloseHandle(hMap);
+    if (!hPeer) std::swap(hPeer, hMap);
+    if (hMap) CloseHandle(hMap);
     return nResult;
   }
 
@@ -120,8 +108,8 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
   EXPECT_EQ("Office|0|0|FFFFFFFF;-;~", Dump(3, 0));
   EXPECT_EQ(-1, Op('S', std::string(261, 'q'), 3)) << "nor a second block";
   ASSERT_EQ(0, Op('R', std::string(261, 'q'), 3));
-  const DWORD W = Value(m_hLive);
-  const std::string w = Hex(W), d = Hex(Value(m_hDead)), p260(260, 'p'), r520(520, 'r'), a260(260, 'A');
+  const DWORD W = HandleToULong(m_hLive);
+  const std::string w = Hex(W), d = Hex(HandleToULong(m_hDead)), p260(260, 'p'), r520(520, 'r'), a260(260, 'A');
   std::string full;  // every entry taken, the last one's name running into wReserved's first byte
   for (int i = 0; i < MONITOR_ENTRY_COUNT - 1; ++i) full += "Printer " + std::to_string(i) + ";";
   const std::string last = std::string(261, 'A') + "|41414141|41414141|41414141";

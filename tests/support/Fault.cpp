@@ -16,146 +16,174 @@
 #include <new>
 
 namespace fault::detail {
-namespace {
 
-template <typename F>
-struct CResult;
-template <typename R, typename... A>
-struct CResult<R(WINAPI*)(A...)> {
-  using Type = R;
+struct CImport {
+  const char* pszName;
+  const std::type_info* pType;
+  void* pfnThunk;
+  std::vector<void**> slots;  // written while a rule is in place
+  void* pfnReal;
+  std::vector<CRule*> rules;  // outermost first
 };
 
-template <typename F, typename Tag>
-CImport Entry(const char* pszName, Tag failValue, bool bErrorIsResult) {
-  using Thunk = CThunk<F, Tag>;
-  Thunk::s_pfnFailValue = failValue;
-  Thunk::s_bErrorIsResult = bErrorIsResult;
-  return CImport{pszName, &typeid(F), reinterpret_cast<void*>(&Thunk::Call), &Thunk::s_pImport, {}, nullptr, {}};
+namespace {
+
+// The thunk of one import. Tag, the type of the import's failure function, gives every
+// import a thunk of its own, also beside another of the same type.
+template <typename Tag, typename R, typename... A>
+struct CThunk {
+  static inline CImport* s_pImport = nullptr;
+  static inline R (*s_pfnFailure)(DWORD) = nullptr;  // what a failed call returns, given its error
+
+  static R WINAPI Call(A... args) {
+    decltype(Replacement(&Call))* pReplacement = nullptr;
+    for (auto it = s_pImport->rules.rbegin(); it != s_pImport->rules.rend(); ++it) {
+      CRule& rule = **it;
+      if (++rule.nCalls == rule.nFailAt || rule.nFailAt == kEveryCall) {
+        SetLastError(rule.dwError);
+        return s_pfnFailure(rule.dwError);
+      }
+      if (!pReplacement) pReplacement = static_cast<decltype(pReplacement)>(rule.pReplacement.get());
+    }
+    const auto pfnReal = reinterpret_cast<decltype(&Call)>(s_pImport->pfnReal);
+    if constexpr (std::is_void_v<R>) {
+      return pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
+    } else {
+      const R result = pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
+      // An import that returns its error (the registry's) succeeds with 0; any other with
+      // a result but its failure.
+      const R failure = s_pfnFailure(0);
+      const bool bSucceeded = failure == s_pfnFailure(1) ? result != failure : result == R();
+      for (CRule* pRule : s_pImport->rules) pRule->nSuccesses += bSucceeded;
+      return result;
+    }
+  }
+};
+
+template <typename R, typename... A, typename Tag>
+CImport* Entry(const char* pszName, R(WINAPI* pfn)(A...), Tag failure) {
+  using Thunk = CThunk<Tag, R, A...>;
+  Thunk::s_pfnFailure = failure;
+  Thunk::s_pImport = new CImport{pszName, &typeid(pfn), reinterpret_cast<void*>(&Thunk::Call), {}, nullptr, {}};
+  return Thunk::s_pImport;
 }
 
-// An import that reports failure by its result alone, and one that returns the error.
-#define IMPORT(fn, value) \
-  Entry<decltype(&fn)>(   \
-      #fn, [](DWORD) -> CResult<decltype(&fn)>::Type { return value; }, false)
-#define VOID_IMPORT(fn) \
-  Entry<decltype(&fn)>( \
-      #fn, [](DWORD) {}, false)
-#define REGISTRY(fn)    \
-  Entry<decltype(&fn)>( \
-      #fn, [](DWORD dwError) { return static_cast<LSTATUS>(dwError); }, true)
+template <typename R, typename... A>
+R ResultOf(R(WINAPI*)(A...));
 
-std::vector<CImport>& Imports() {
-  static std::vector<CImport> imports = [] {
-    std::vector<CImport> v = {
-        REGISTRY(RegOpenKeyExA),
-        REGISTRY(RegCreateKeyExA),
-        REGISTRY(RegQueryValueExA),
-        REGISTRY(RegSetValueExA),
-        REGISTRY(RegEnumKeyExA),
-        REGISTRY(RegEnumValueA),
-        REGISTRY(RegDeleteValueA),
-        REGISTRY(RegDeleteKeyA),
-        REGISTRY(RegCloseKey),
-        IMPORT(CreateFileMappingA, nullptr),
-        IMPORT(OpenFileMappingA, nullptr),
-        IMPORT(MapViewOfFile, nullptr),
-        IMPORT(UnmapViewOfFile, FALSE),
-        IMPORT(CreateMutexA, nullptr),
-        IMPORT(WaitForSingleObject, WAIT_FAILED),
-        IMPORT(ReleaseMutex, FALSE),
-        IMPORT(CloseHandle, FALSE),
-        IMPORT(LoadLibraryA, nullptr),
-        IMPORT(LoadLibraryExA, nullptr),
-        IMPORT(GetFileAttributesA, INVALID_FILE_ATTRIBUTES),
-        IMPORT(FreeLibrary, FALSE),
-        IMPORT(GetProcAddress, nullptr),
-        IMPORT(GetPrivateProfileStringA, 0),
-        IMPORT(GetPrivateProfileIntA, 0),
-        IMPORT(GetPrivateProfileSectionA, 0),
-        IMPORT(FindFirstFileA, INVALID_HANDLE_VALUE),
-        IMPORT(FindClose, FALSE),
-        IMPORT(GetTempPathA, 0),
-        IMPORT(GetTempFileNameA, 0),
-        IMPORT(DeleteFileA, FALSE),
-        IMPORT(CreateProcessA, FALSE),
-        IMPORT(GetTickCount, 0),
-        IMPORT(GetVersionExA, FALSE),
-        IMPORT(MultiByteToWideChar, 0),
-        IMPORT(GetUserDefaultLangID, 0),
-        IMPORT(GetWindowsDirectoryA, 0),
-        IMPORT(IsDBCSLeadByte, FALSE),
-        IMPORT(GetACP, 0),
-        VOID_IMPORT(Sleep),
-        IMPORT(RegisterApplicationRestart, E_FAIL),
-        IMPORT(OpenPrinterA, FALSE),
-        IMPORT(OpenPrinterW, FALSE),
-        IMPORT(GetPrinterA, FALSE),
-        IMPORT(ClosePrinter, FALSE),
-        IMPORT(_fsopen, nullptr),
-        IMPORT(fclose, EOF),
-        IMPORT(fgets, nullptr),
-        IMPORT(RegisterClassA, 0),
-        IMPORT(CreateWindowExA, nullptr),
-        IMPORT(RegisterWindowMessageA, 0),
-        IMPORT(LoadImageA, nullptr),
-        IMPORT(DestroyIcon, FALSE),
-        IMPORT(LoadMenuA, nullptr),
-        IMPORT(GetSubMenu, nullptr),
-        IMPORT(ModifyMenuA, FALSE),
-        IMPORT(GetMenuItemInfoA, FALSE),
-        IMPORT(SetMenuItemInfoA, FALSE),
-        IMPORT(AppendMenuA, FALSE),
-        IMPORT(LoadStringA, 0),
-        IMPORT(LoadBitmapA, nullptr),
-        IMPORT(DestroyMenu, FALSE),
-        IMPORT(SetTimer, 0),
-        IMPORT(KillTimer, FALSE),
-        IMPORT(GetClassNameA, 0),
-        IMPORT(MessageBoxA, 0),
-        IMPORT(UpdateWindow, FALSE),
-        IMPORT(ShowWindow, FALSE),
-        IMPORT(TrackPopupMenu, FALSE),
-        IMPORT(SetForegroundWindow, FALSE),
-        IMPORT(SetFocus, nullptr),
-        IMPORT(GetAsyncKeyState, 0),
-        IMPORT(GetCursorPos, FALSE),
-        IMPORT(DrawMenuBar, FALSE),
-        IMPORT(SendMessageA, 0),
-        IMPORT(PostMessageA, FALSE),
-        IMPORT(IsWindow, FALSE),
-        IMPORT(GetWindowLongA, 0),
-        IMPORT(FillRect, 0),
-        IMPORT(GetSysColor, 0),
-        IMPORT(GetSystemMetrics, 0),
-        IMPORT(Shell_NotifyIconA, FALSE),
-        IMPORT(CreateICA, nullptr),
-        IMPORT(CreateSolidBrush, nullptr),
-        IMPORT(CreateCompatibleDC, nullptr),
-        IMPORT(SelectObject, nullptr),
-        IMPORT(BitBlt, FALSE),
-        IMPORT(StretchBlt, FALSE),
-        IMPORT(GetObjectA, 0),
-        IMPORT(GetTextExtentPoint32A, FALSE),
-        IMPORT(TextOutA, FALSE),
-        IMPORT(SetTextColor, CLR_INVALID),
-        IMPORT(SetBkColor, CLR_INVALID),
-        IMPORT(DeleteObject, FALSE),
-        IMPORT(DeleteDC, FALSE),
-    };
-    for (CImport& import : v) *import.ppThunkImport = &import;
-    return v;
-  }();
+// An import that fails with a value of its own, with its type's zero, or with the error
+// (the registry's). The entries live as long as the program.
+#define FAILS_AS(fn, value) Entry(#fn, &fn, [](DWORD) -> decltype(ResultOf(&fn)) { return value; })
+#define IMPORT(fn) FAILS_AS(fn, decltype(ResultOf(&fn))())
+#define REGISTRY(fn) Entry(#fn, &fn, [](DWORD dwError) { return static_cast<LSTATUS>(dwError); })
+
+const std::vector<CImport*>& Imports() {
+  static const std::vector<CImport*> imports = {
+      REGISTRY(RegOpenKeyExA),
+      REGISTRY(RegCreateKeyExA),
+      REGISTRY(RegQueryValueExA),
+      REGISTRY(RegSetValueExA),
+      REGISTRY(RegEnumKeyExA),
+      REGISTRY(RegEnumValueA),
+      REGISTRY(RegDeleteValueA),
+      REGISTRY(RegDeleteKeyA),
+      REGISTRY(RegCloseKey),
+      IMPORT(CreateFileMappingA),
+      IMPORT(OpenFileMappingA),
+      IMPORT(MapViewOfFile),
+      IMPORT(UnmapViewOfFile),
+      IMPORT(CreateMutexA),
+      FAILS_AS(WaitForSingleObject, WAIT_FAILED),
+      IMPORT(ReleaseMutex),
+      IMPORT(CloseHandle),
+      IMPORT(LoadLibraryA),
+      IMPORT(LoadLibraryExA),
+      FAILS_AS(GetFileAttributesA, INVALID_FILE_ATTRIBUTES),
+      IMPORT(FreeLibrary),
+      IMPORT(GetProcAddress),
+      IMPORT(GetPrivateProfileStringA),
+      IMPORT(GetPrivateProfileIntA),
+      IMPORT(GetPrivateProfileSectionA),
+      FAILS_AS(FindFirstFileA, INVALID_HANDLE_VALUE),
+      IMPORT(FindClose),
+      IMPORT(GetTempPathA),
+      IMPORT(GetTempFileNameA),
+      IMPORT(DeleteFileA),
+      IMPORT(CreateProcessA),
+      IMPORT(GetTickCount),
+      IMPORT(GetVersionExA),
+      IMPORT(MultiByteToWideChar),
+      IMPORT(GetUserDefaultLangID),
+      IMPORT(GetWindowsDirectoryA),
+      IMPORT(IsDBCSLeadByte),
+      IMPORT(GetACP),
+      IMPORT(Sleep),
+      FAILS_AS(RegisterApplicationRestart, E_FAIL),
+      IMPORT(OpenPrinterA),
+      IMPORT(OpenPrinterW),
+      IMPORT(GetPrinterA),
+      IMPORT(ClosePrinter),
+      IMPORT(_fsopen),
+      FAILS_AS(fclose, EOF),
+      IMPORT(fgets),
+      IMPORT(RegisterClassA),
+      IMPORT(CreateWindowExA),
+      IMPORT(RegisterWindowMessageA),
+      IMPORT(LoadImageA),
+      IMPORT(DestroyIcon),
+      IMPORT(LoadMenuA),
+      IMPORT(GetSubMenu),
+      IMPORT(ModifyMenuA),
+      IMPORT(GetMenuItemInfoA),
+      IMPORT(SetMenuItemInfoA),
+      IMPORT(AppendMenuA),
+      IMPORT(LoadStringA),
+      IMPORT(LoadBitmapA),
+      IMPORT(DestroyMenu),
+      IMPORT(SetTimer),
+      IMPORT(KillTimer),
+      IMPORT(GetClassNameA),
+      IMPORT(MessageBoxA),
+      IMPORT(UpdateWindow),
+      IMPORT(ShowWindow),
+      IMPORT(TrackPopupMenu),
+      IMPORT(SetForegroundWindow),
+      IMPORT(SetFocus),
+      IMPORT(GetAsyncKeyState),
+      IMPORT(GetCursorPos),
+      IMPORT(DrawMenuBar),
+      IMPORT(SendMessageA),
+      IMPORT(PostMessageA),
+      IMPORT(IsWindow),
+      IMPORT(GetWindowLongA),
+      IMPORT(FillRect),
+      IMPORT(GetSysColor),
+      IMPORT(GetSystemMetrics),
+      IMPORT(Shell_NotifyIconA),
+      IMPORT(CreateICA),
+      IMPORT(CreateSolidBrush),
+      IMPORT(CreateCompatibleDC),
+      IMPORT(SelectObject),
+      IMPORT(BitBlt),
+      IMPORT(StretchBlt),
+      IMPORT(GetObjectA),
+      IMPORT(GetTextExtentPoint32A),
+      IMPORT(TextOutA),
+      FAILS_AS(SetTextColor, CLR_INVALID),
+      FAILS_AS(SetBkColor, CLR_INVALID),
+      IMPORT(DeleteObject),
+      IMPORT(DeleteDC),
+  };
   return imports;
 }
 
-std::vector<HMODULE> g_modules;  // besides the executable
+// The modules whose import tables hooks take, the executable last.
+std::vector<HMODULE> g_modules = {GetModuleHandleA(nullptr)};
 
 // Every slot of the modules' import tables that holds the named function.
 std::vector<void**> Slots(const char* pszName) {
   std::vector<void**> slots;
-  std::vector<HMODULE> modules = g_modules;
-  modules.push_back(GetModuleHandleA(nullptr));
-  for (HMODULE hModule : modules) {
+  for (HMODULE hModule : g_modules) {
     BYTE* pBase = reinterpret_cast<BYTE*>(hModule);
     const auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -183,10 +211,10 @@ void Write(const std::vector<void**>& slots, void* pfn) {
 }  // namespace
 
 CImport& Find(const char* pszName, const std::type_info* pType) {
-  for (CImport& import : Imports()) {
-    if (strcmp(import.pszName, pszName) != 0) continue;
-    if (pType && *pType != *import.pType) ADD_FAILURE() << pszName << " hooked with another type";
-    return import;
+  for (CImport* pImport : Imports()) {
+    if (strcmp(pImport->pszName, pszName) != 0) continue;
+    if (pType && *pType != *pImport->pType) ADD_FAILURE() << pszName << " hooked with another type";
+    return *pImport;
   }
   ADD_FAILURE() << "the fault layer does not know " << pszName;
   std::abort();
@@ -207,23 +235,22 @@ void Pop(CImport& import, CRule* pRule) {
   if (import.rules.empty()) Write(import.slots, import.pfnReal);
 }
 
-std::vector<const char*> Names() {
-  std::vector<const char*> names;
-  for (const CImport& import : Imports()) names.push_back(import.pszName);
-  return names;
-}
-
 }  // namespace fault::detail
 
 namespace fault {
 
-CAlsoIn::CAlsoIn(HMODULE hModule) { detail::g_modules.push_back(hModule); }
-CAlsoIn::~CAlsoIn() { detail::g_modules.pop_back(); }
+std::vector<const char*> KnownImports() {
+  std::vector<const char*> names;
+  for (const detail::CImport* pImport : detail::Imports()) names.push_back(pImport->pszName);
+  return names;
+}
+
+CAlsoIn::CAlsoIn(HMODULE hModule) { detail::g_modules.insert(detail::g_modules.end() - 1, hModule); }
+CAlsoIn::~CAlsoIn() { detail::g_modules.erase(detail::g_modules.end() - 2); }
 
 namespace {
 
-unsigned g_nNewCalls = 0;
-unsigned g_nNewFailAt = 0;
+detail::CRule g_new;  // the program's nothrow new, as an import's rule
 
 // The program's blocks, each at the end of pages of its own with a reserved (inaccessible)
 // page after it, as the page heap lays them out. Pages are never used twice, so a block
@@ -236,7 +263,9 @@ char* Arena() {
 }
 std::atomic<size_t> g_cbArenaUsed{0};
 
-void* GuardedBlock(size_t cb) {
+// The program's nothrow new, the nth allocation failing while a CFailNew asks for it.
+void* New(size_t cb) {
+  if (++g_new.nCalls == g_new.nFailAt || g_new.nFailAt == kEveryCall) return nullptr;
   const size_t cbBlock = (std::max<size_t>(cb, 1) + 15) / 16 * 16;  // the alignment new promises
   const size_t cbPages = (cbBlock + kPage - 1) / kPage * kPage;
   const size_t at = g_cbArenaUsed.fetch_add(cbPages + kPage);
@@ -265,30 +294,21 @@ const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccess
 
 }  // namespace
 
-CFailNew::CFailNew(unsigned nFailAt) {
-  g_nNewCalls = 0;
-  g_nNewFailAt = nFailAt;
-}
-CFailNew::~CFailNew() { g_nNewFailAt = 0; }
-unsigned CFailNew::Calls() const { return g_nNewCalls; }
+CFailNew::CFailNew(unsigned nFailAt) { g_new = {0, nFailAt, 0, 0, nullptr}; }
+CFailNew::~CFailNew() { g_new.nFailAt = 0; }
+unsigned CFailNew::Calls() const { return g_new.nCalls; }
 
 }  // namespace fault
 
 // The program allocates only through the nothrow forms; the tests' own allocations never fail.
-void* operator new(std::size_t cb, const std::nothrow_t&) noexcept {
-  ++fault::g_nNewCalls;
-  if (fault::g_nNewFailAt == fault::kEveryCall || fault::g_nNewFailAt == fault::g_nNewCalls) return nullptr;
-  return fault::GuardedBlock(cb);
-}
-void* operator new[](std::size_t cb, const std::nothrow_t& tag) noexcept { return operator new(cb, tag); }
+void* operator new(std::size_t cb, const std::nothrow_t&) noexcept { return fault::New(cb); }
+void* operator new[](std::size_t cb, const std::nothrow_t&) noexcept { return fault::New(cb); }
 
 // Every other delete form of the runtime ends here. A guarded block's pages are decommitted.
 void operator delete(void* p) noexcept {
-  if (p < fault::Arena() || p >= fault::Arena() + fault::kArena) {
-    std::free(p);
-    return;
-  }
   MEMORY_BASIC_INFORMATION mbi;
-  VirtualQuery(p, &mbi, sizeof(mbi));
-  VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
+  if (p < fault::Arena() || p >= fault::Arena() + fault::kArena)
+    std::free(p);
+  else if (VirtualQuery(p, &mbi, sizeof(mbi)))
+    VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
 }

@@ -19,67 +19,22 @@ const unsigned kEveryCall = ~0u;
 
 namespace detail {
 
+struct CImport;  // one import the layer knows, with its thunk and the rules in place
+
+// nFailAt is the call that fails (1 is the first), kEveryCall, or 0 for none.
 struct CRule {
-  unsigned nCalls = 0, nSuccesses = 0;
-  unsigned nFailAt = 0;  // the call that fails (1 is the first), kEveryCall, or 0 for none
   DWORD dwError = 0;
-  std::shared_ptr<void> pReplacement;  // a std::function<R(F real, A...)> of the import's type
+  unsigned nFailAt = 0, nCalls = 0, nSuccesses = 0;
+  std::shared_ptr<void> pReplacement;  // a Replacement of the import's type
 };
 
-// One import the layer knows: its name, its function type, its thunk and what it holds.
-struct CImport {
-  const char* pszName;
-  const std::type_info* pType;
-  void* pfnThunk;
-  CImport** ppThunkImport;    // where the thunk finds this entry
-  std::vector<void**> slots;  // written while a rule is in place
-  void* pfnReal;
-  std::vector<CRule*> rules;  // outermost first
-};
+// What replaces an import of type R(WINAPI*)(A...): it gets the platform's function first.
+template <typename R, typename... A>
+std::function<R(R(WINAPI*)(A...), A...)> Replacement(R(WINAPI*)(A...));
 
 CImport& Find(const char* pszName, const std::type_info* pType = nullptr);
 void Push(CImport& import, CRule* pRule);
 void Pop(CImport& import, CRule* pRule);
-std::vector<const char*> Names();
-
-// The thunk of one table entry: Tag is the entry's own fail-value function, so every
-// entry has a thunk and statics of its own.
-template <typename F, typename Tag>
-struct CThunk;
-template <typename R, typename... A, typename Tag>
-struct CThunk<R(WINAPI*)(A...), Tag> {
-  using Fn = R(WINAPI*)(A...);
-  static inline CImport* s_pImport = nullptr;
-  static inline R (*s_pfnFailValue)(DWORD) = nullptr;
-  static inline bool s_bErrorIsResult = false;
-
-  static R WINAPI Call(A... args) {
-    CImport& import = *s_pImport;
-    std::function<R(Fn, A...)>* pReplacement = nullptr;
-    for (auto it = import.rules.rbegin(); it != import.rules.rend(); ++it) {
-      CRule& rule = **it;
-      ++rule.nCalls;
-      if (rule.nFailAt == kEveryCall || rule.nFailAt == rule.nCalls) {
-        SetLastError(rule.dwError);
-        if constexpr (!std::is_void_v<R>)
-          return s_pfnFailValue(rule.dwError);
-        else
-          return;
-      }
-      if (!pReplacement && rule.pReplacement)
-        pReplacement = static_cast<std::function<R(Fn, A...)>*>(rule.pReplacement.get());
-    }
-    const Fn pfnReal = reinterpret_cast<Fn>(import.pfnReal);
-    if constexpr (std::is_void_v<R>) {
-      pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
-    } else {
-      const R result = pReplacement ? (*pReplacement)(pfnReal, args...) : pfnReal(args...);
-      const bool bSucceeded = s_bErrorIsResult ? result == R() : !(result == s_pfnFailValue(0));
-      for (CRule* pRule : import.rules) pRule->nSuccesses += bSucceeded;
-      return result;
-    }
-  }
-};
 
 }  // namespace detail
 
@@ -99,9 +54,8 @@ public:
   unsigned Successes() const { return m_rule.nSuccesses; }
 
 protected:
-  CHook(detail::CImport& import, DWORD dwError, unsigned nFailAt) : m_import(import) {
-    m_rule.dwError = dwError;
-    m_rule.nFailAt = nFailAt;
+  CHook(detail::CImport& import, DWORD dwError, unsigned nFailAt)
+      : m_import(import), m_rule{dwError, nFailAt, 0, 0, nullptr} {
     detail::Push(m_import, &m_rule);
   }
   detail::CImport& m_import;
@@ -115,13 +69,7 @@ class CReplace : public CHook {
 public:
   template <typename Fn>
   CReplace(const char* pszImport, Fn fn) : CHook(detail::Find(pszImport, &typeid(F)), 0, 0) {
-    m_rule.pReplacement = MakeReplacement(static_cast<F>(nullptr), std::move(fn));
-  }
-
-private:
-  template <typename R, typename... A, typename Fn>
-  static std::shared_ptr<void> MakeReplacement(R(WINAPI*)(A...), Fn fn) {
-    return std::make_shared<std::function<R(R(WINAPI*)(A...), A...)>>(std::move(fn));
+    m_rule.pReplacement = std::make_shared<decltype(detail::Replacement(F()))>(std::move(fn));
   }
 };
 
@@ -146,6 +94,6 @@ public:
 };
 
 // Every import the layer knows, for sweeps over all of them.
-inline std::vector<const char*> KnownImports() { return detail::Names(); }
+std::vector<const char*> KnownImports();
 
 }  // namespace fault

@@ -13,7 +13,7 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <memory>
+#include <utility>
 #include <tuple>
 
 namespace {
@@ -25,6 +25,7 @@ int WINAPI Record(LPCSTR printer, LPCSTR driver, LPCSTR port, LPCSTR model, DWOR
   g_calls += std::string(printer) + "|" + driver + "|" + port + "|" + model + "|" + std::to_string(r1 | r2 | r3) + "\n";
   return g_result;
 }
+const FARPROC kRecord = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
 std::string Target(int n, const char* f = REG_VQL_TARGET_KEY) { return f + ("\\P000000000000000" + std::to_string(n)); }
 // A target's "Name", "<missing>" when it has none, or "gone".
 std::string State(const std::string& p) {
@@ -46,25 +47,21 @@ protected:
   }
   void TearDown() override { testenv::UninstallDemoDriver(); }
   // "result name-kind path"; every key, printer and library taken is given back.
-  std::string Get(const std::string& printer, const std::string& port = "") {
+  std::string Get(const char* printer, const char* port = "") {
     fault::CHook open("RegOpenKeyExA"), create("RegCreateKeyExA"), close("RegCloseKey");
-    fault::CHook openA("OpenPrinterA"), openW("OpenPrinterW"), closePrinter("ClosePrinter");
+    fault::CHook openA("OpenPrinterA"), openW("OpenPrinterW"), shut("ClosePrinter");
     fault::CHook load("LoadLibraryA"), free("FreeLibrary");
     int kind = -1;
     testenv::CGuarded path(MAX_PATH);
-    const int result = GetTargetKey(printer.c_str(), port.c_str(), "PRW3DEMO", &kind, path);
-    EXPECT_EQ(
-        std::make_tuple(open.Successes() + create.Successes(), openA.Successes() + openW.Successes(), load.Successes()),
-        std::make_tuple(close.Calls(), closePrinter.Calls(), free.Calls()))
-        << "keys, printers, libraries";
+    const int result = GetTargetKey(printer, port, "PRW3DEMO", &kind, path);
+    const unsigned nKeys = open.Successes() + create.Successes(), nPrinters = openA.Successes() + openW.Successes();
+    EXPECT_EQ(std::tuple(nKeys, nPrinters, load.Successes()), std::tuple(close.Calls(), shut.Calls(), free.Calls()));
     return std::to_string(result) + " " + std::to_string(kind) + " " + path.Get();
   }
 
   fault::CReplace<decltype(&GetProcAddress)> m_recorder{
       "GetProcAddress", [](auto real, HMODULE module, LPCSTR name) {
-        return strcmp(name, PR_SET_REG_DEFAULT_VALUE)
-                   ? real(module, name)
-                   : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Record));
+        return strcmp(name, PR_SET_REG_DEFAULT_VALUE) ? real(module, name) : kRecord;
       }};
   // A creation loop ends at the 100th key, not in a full hive.
   fault::CReplace<decltype(&RegCreateKeyExA)> m_runaway{
@@ -98,10 +95,7 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
   const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
   bool added = false;
   auto late = FAULT_REPLACE(RegEnumKeyExA, [&](auto real, HKEY h, DWORD i, LPSTR name, auto... rest) {
-    if (!added && (name < tib->StackLimit || name >= tib->StackBase)) {
-      added = true;
-      Seed(Target(5), "prw3 late");
-    }
+    if ((name < tib->StackLimit || name >= tib->StackBase) && !std::exchange(added, true)) Seed(Target(5), "prw3 late");
     return real(h, i, name, rest...);
   });
   EXPECT_EQ("7 0 " + Target(1), Get("prw3 new")) << "the library's result is handed back";
@@ -117,19 +111,17 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   // leaves no target; one whose "Name" could not be written is left for the next purge;
   // one whose "Setting" is not read back, or reads back as another value, is handed out,
   // without the library.
-  std::string failing;      // an import failing every call, or "import name" failing for that key or value
-  DWORD dwSettingRead = 0;  // when not 0, what "Setting" reads back as
-  auto Fails = [&](const char* import, LPCSTR name) { return name && failing == std::string(import) + " " + name; };
-  auto create = FAULT_REPLACE(RegCreateKeyExA, [&](auto real, HKEY root, LPCSTR key, auto... rest) {
-    return Fails("RegCreateKeyExA", key) ? ERROR_ACCESS_DENIED : real(root, key, rest...);
-  });
-  auto set = FAULT_REPLACE(RegSetValueExA, [&](auto real, HKEY h, LPCSTR name, auto... rest) {
-    return Fails("RegSetValueExA", name) ? ERROR_ACCESS_DENIED : real(h, name, rest...);
-  });
+  std::string failing, result;  // an import failing every call, or the key or value not made, written or read
+  DWORD dwSettingRead = 0;      // when not 0, what "Setting" reads back as
+  const char* left = nullptr;
+  auto deny = [&](auto real, HKEY h, LPCSTR name, auto... rest) {
+    return name && failing == name ? ERROR_ACCESS_DENIED : real(h, name, rest...);
+  };
+  auto create = FAULT_REPLACE(RegCreateKeyExA, deny);
+  auto set = FAULT_REPLACE(RegSetValueExA, deny);
   auto query =
       FAULT_REPLACE(RegQueryValueExA, [&](auto real, HKEY h, LPCSTR name, auto r, auto type, LPBYTE p, auto cb) {
-        if (Fails("RegQueryValueExA", name)) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
-        const LSTATUS status = real(h, name, r, type, p, cb);
+        const LSTATUS status = deny(real, h, name, r, type, p, cb);
         if (dwSettingRead && status == ERROR_SUCCESS && p && name && !strcmp(name, REG_TARGET_SETTING))
           memcpy(p, &dwSettingRead, sizeof(dwSettingRead));
         return status;
@@ -140,23 +132,20 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   const std::tuple<std::string, DWORD, int, std::string, const char*> cases[] = {
       {"LoadLibraryA", 0, 0, "4 0 ", "gone"},
       {"GetProcAddress", 0, 0, "5 0 ", "gone"},
-      {std::string("RegCreateKeyExA ") + REG_VQL_TARGET_KEY, 0, 0, "1 0 ", "gone"},
-      {"RegCreateKeyExA " + Target(0), 0, 0, "1 0 ", "gone"},
-      {"RegSetValueExA Name", 0, 0, "1 0 ", "<missing>"},
-      {"RegQueryValueExA Setting", 0, 0, "1 0 " + Target(0), "prw3test"},
+      {REG_VQL_TARGET_KEY, 0, 0, "1 0 ", "gone"},
+      {Target(0), 0, 0, "1 0 ", "gone"},
+      {REG_TARGET_NAME, 0, 0, "1 0 ", "<missing>"},
+      {REG_TARGET_SETTING, 0, 0, "1 0 " + Target(0), "prw3test"},
       {"", 255, 0, "1 0 " + Target(0), "prw3test"},
       {"", 0, TARGET_NO_LIBRARY, "4 0 " + Target(0), "prw3test"},
       {"", 0, TARGET_NO_EXPORT, "5 0 " + Target(0), "prw3test"}};
-  for (const auto& [fail, setting, library, result, left] : cases) {
+  for (const auto& row : cases) {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
-    failing = fail;
-    dwSettingRead = setting;
-    g_result = library;
-    std::unique_ptr<fault::CHook> failed;
-    if (!fail.empty() && fail.find(' ') == std::string::npos)
-      failed = std::make_unique<fault::CHook>(fail.c_str(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(result, Get("prw3test")) << fail;
-    EXPECT_EQ(left, State(Target(0))) << fail;
+    std::tie(failing, dwSettingRead, g_result, result, left) = row;
+    fault::CHook noLibrary("LoadLibraryA", ERROR_MOD_NOT_FOUND, failing == "LoadLibraryA" ? fault::kEveryCall : 0);
+    fault::CHook noExport("GetProcAddress", ERROR_PROC_NOT_FOUND, failing == "GetProcAddress" ? fault::kEveryCall : 0);
+    EXPECT_EQ(result, Get("prw3test")) << failing;
+    EXPECT_EQ(left, State(Target(0))) << failing;
   }
   EXPECT_EQ(2, std::count(g_calls.begin(), g_calls.end(), '\n')) << "the library runs only for a target it may fill";
 }
