@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,24 +42,21 @@ public:
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
+    const auto started = [&] {
+      return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+    };
     // On a loaded machine Wine's process creation fails now and then: try again.
-    for (int nAttempt = 0; nAttempt < 3; ++nAttempt) {
-      if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        m_hProcess.Reset(pi.hProcess);
-        m_dwProcessId = pi.dwProcessId;
-        return true;
-      }
-      Sleep(200);
-    }
-    return false;
+    if (!residentctl::WaitFor(600, started)) return false;
+    CloseHandle(pi.hThread);
+    m_hProcess.Reset(pi.hProcess);
+    m_dwProcessId = pi.dwProcessId;
+    return true;
   }
   // The exit code, or -1 while it still runs after timeoutMs.
   int Wait(DWORD timeoutMs) const {
     DWORD dwCode = 0;
-    return WaitForSingleObject(m_hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(m_hProcess, &dwCode)
-               ? static_cast<int>(dwCode)
-               : -1;
+    const bool bEnded = WaitForSingleObject(m_hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return bEnded && GetExitCodeProcess(m_hProcess, &dwCode) ? static_cast<int>(dwCode) : -1;
   }
   bool IsRunning() const { return m_hProcess.IsValid() && Wait(0) == -1; }
   HANDLE Handle() const { return m_hProcess; }
@@ -74,11 +70,12 @@ public:
   // The window once the resident serves: it exists before its start-up is done, which ends
   // with its icon and menu ready after it has taken the printer's slot.
   HWND Serving(const std::string& printer) const {
-    HWND hWnd = nullptr;
-    return residentctl::WaitFor(TIMEOUT_MS,
-                                [&] { return (hWnd = Window()) && residentctl::TableWindow(printer) == hWnd; })
-               ? hWnd
-               : nullptr;
+    const auto serving = [&] { return Window() && residentctl::TableWindow(printer) == Window(); };
+    return residentctl::WaitFor(TIMEOUT_MS, serving) ? Window() : nullptr;
+  }
+  // Started as the start-up entry starts it: the window once it serves, or null.
+  HWND Serve(const std::string& paramFile, const std::string& printer) {
+    return Start("/A \"" + paramFile + "\"") ? Serving(printer) : nullptr;
   }
 
 private:
@@ -111,7 +108,8 @@ inline bool DeletePrinterByName(std::string name) {
 class E2eTest : public testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_FALSE(BinDir().empty()) << "PRW3_BIN_DIR names the build folder";
+    // PRW3_BIN_DIR names the build folder.
+    ASSERT_FALSE(BinDir().empty());
     static CTrayKeeper keeper;
     m_files.push_back(m_recordFile = testenv::TempDir() + "prw3-e2e-records.txt");
     testenv::RemoveFile(m_recordFile);
@@ -135,13 +133,13 @@ protected:
   void AddFilePrinter(const std::string& name) {
     DeletePrinterByName(name);
     std::string printer = name, driver = testenv::ExistingPrinter();
-    char szPort[] = "FILE:", szProcessor[] = "WinPrint", szType[] = "RAW";
+    char port[] = "FILE:", processor[] = "WinPrint", type[] = "RAW";
     PRINTER_INFO_2A info = {};
     info.pPrinterName = &printer[0];
-    info.pPortName = szPort;
+    info.pPortName = port;
     info.pDriverName = &driver[0];
-    info.pPrintProcessor = szProcessor;
-    info.pDatatype = szType;
+    info.pPrintProcessor = processor;
+    info.pDatatype = type;
     CPrinterHandle hPrinter(AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
     ASSERT_TRUE(hPrinter.IsValid()) << name << ": error " << GetLastError();
     m_printers.push_back(name);
@@ -164,11 +162,11 @@ private:
   struct CTrayKeeper {
     NOTIFYICONDATAA nid = {};
     CTrayKeeper() {
-      BYTE andMask[32], xorMask[32] = {0};
-      memset(andMask, 0xFF, sizeof(andMask));  // transparent everywhere
+      // Transparent everywhere.
+      const std::vector<BYTE> andMask(32, 0xFF), xorMask(32);
       nid.cbSize = sizeof(nid);
       nid.uFlags = NIF_ICON;
-      nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
+      nid.hIcon = CreateIcon(nullptr, 16, 16, 1, 1, andMask.data(), xorMask.data());
       nid.hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
       Shell_NotifyIconA(NIM_ADD, &nid);
     }

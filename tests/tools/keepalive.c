@@ -5,50 +5,32 @@
 
 #include <stdlib.h>
 
-static ULONGLONG g_nIdleTicks;
-static const char* g_pszStamp;
-
-static ULONGLONG FileTimeTicks(FILETIME time) {
-  ULARGE_INTEGER value = {{time.dwLowDateTime, time.dwHighDateTime}};
-  return value.QuadPart;
-}
-
-static LRESULT CALLBACK WndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+// Whether the stamp file is gone or untouched for nIdle (in 100 ns units).
+static BOOL Idle(const char* pszStamp, ULONGLONG nIdle) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  if (nMsg == WM_TIMER && (!GetFileAttributesExA(g_pszStamp, GetFileExInfoStandard, &data) ||
-                           FileTimeTicks(now) >= FileTimeTicks(data.ftLastWriteTime) + g_nIdleTicks))
-    DestroyWindow(hWnd);
-  else if (nMsg == WM_DESTROY)
-    PostQuitMessage(0);
-  else
-    return DefWindowProcA(hWnd, nMsg, wParam, lParam);
-  return 0;
+  ULARGE_INTEGER now;
+  GetSystemTimeAsFileTime((FILETIME*)&now);
+  if (!GetFileAttributesExA(pszStamp, GetFileExInfoStandard, &data)) return TRUE;
+  const ULARGE_INTEGER stamp = {{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}};
+  return now.QuadPart >= stamp.QuadPart + nIdle;
 }
 
 // keepalive.exe <idle-seconds> <stamp-file> <ready-file>: the ready file is written once
 // the window (and with it the desktop) exists.
 int main(int argc, char** argv) {
-  WNDCLASSA wc = {0};
-  HWND hWnd;
-  MSG msg;
-
   if (argc != 4) return 2;
-  g_nIdleTicks = (ULONGLONG)strtoul(argv[1], NULL, 10) * 10000000u;
-  g_pszStamp = argv[2];
+  const ULONGLONG nIdle = strtoull(argv[1], NULL, 10) * 10000000u;
   // One per prefix: a second one started by a racing test runner leaves at once.
   CreateMutexA(NULL, FALSE, "prw3-test-keepalive");
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
-
-  wc.lpfnWndProc = WndProc;
-  wc.hInstance = GetModuleHandleA(NULL);
-  wc.lpszClassName = "Prw3TestKeepAlive";
-  if (!RegisterClassA(&wc)) return 1;
-  hWnd = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 1, 1, NULL, NULL, wc.hInstance, NULL);
-  if (!hWnd || !SetTimer(hWnd, 1, 1000, NULL)) return 1;
+  if (!CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 1, 1, NULL, NULL, NULL, NULL) ||
+      !SetTimer(NULL, 0, 1000, NULL))
+    return 1;
   CloseHandle(CreateFileA(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-
-  while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
+  // The timer's ticks come to the thread's queue.
+  for (MSG msg; GetMessageA(&msg, NULL, 0, 0) > 0;) {
+    if (msg.message == WM_TIMER && Idle(argv[2], nIdle)) return 0;
+    DispatchMessageA(&msg);
+  }
   return 0;
 }
