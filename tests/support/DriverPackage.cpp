@@ -20,6 +20,11 @@ struct Installation {
 };
 std::vector<Installation> g_installations;
 
+std::string PackageDir() {
+  const char* bin = std::getenv("PRW3_BIN_DIR");
+  return std::string(bin ? bin : "") + "\\driver\\package\\";
+}
+
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
     text.replace(pos, from.size(), to);
@@ -68,8 +73,7 @@ DWORD ImportReg(const std::string& text) {
 }  // namespace
 
 std::string ReadDemoPackageFile(const std::string& relativePath) {
-  const char* bin = std::getenv("PRW3_BIN_DIR");
-  const std::string bytes = ReadFile(std::string(bin ? bin : "") + "\\driver\\package\\" + relativePath);
+  const std::string bytes = ReadFile(PackageDir() + relativePath);
   EXPECT_NE("<missing>", bytes) << relativePath << " in PRW3_BIN_DIR\\driver\\package";
   return bytes;
 }
@@ -109,7 +113,6 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   DemoDriver& d = inst.driver;
   d.printerName = printerName;
   d.portName = portName;
-  d.driverName = driverName;
   d.printerKey = printerName.empty() ? portName : printerName;
   d.modelID = DemoPackageParam("MODEL_ID");
   d.installDir = DemoPackageParam("INSTALL_DIR");
@@ -121,10 +124,9 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
     if (pos == std::string::npos) break;
   }
   // A program still running from an earlier test keeps its file: that copy serves.
-  const char* bin = std::getenv("PRW3_BIN_DIR");
   for (const auto& [file, param] : Files(d))
     if (file != &d.iniFile) {
-      const std::string from = std::string(bin ? bin : "") + "\\driver\\package\\" + DemoPackageParam(param);
+      const std::string from = PackageDir() + DemoPackageParam(param);
       EXPECT_TRUE(CopyFileA(from.c_str(), file->c_str(), FALSE) || FileExists(*file)) << from;
     }
   // The installer's parameter file lies beside the driver's files, uniquely named.
@@ -132,11 +134,8 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   EXPECT_TRUE(GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) << d.installDir;
   EXPECT_TRUE(GetShortPathNameA(d.installDir.c_str(), szShort, MAX_PATH)) << d.installDir;
   d.paramFile = szParamFile;
-  inst.names = {driverName,
-                printerName,
-                portName,
-                std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE"),
-                d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
+  const std::string resident = std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE");
+  inst.names = {driverName, printerName, portName, resident, d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
   WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
   EXPECT_EQ(0u, ImportReg(Template("prw3demo.reg", true, inst.names))) << "regedit /s prw3demo.reg";

@@ -16,7 +16,6 @@ namespace testenv {
 struct DemoDriver {
   std::string printerName;
   std::string portName;
-  std::string driverName;
   std::string printerKey;  // the printer name, or the port name when that is empty
   std::string modelID;
   std::string installDir;  // without a trailing backslash

@@ -1,7 +1,7 @@
 // The test environment: the prefix's real registry, files and printers. The helpers use
 // calls the program does not make, so a hook on one of the program's imports never
-// changes what a test sets up or reads back. A listener removes what tests wrote under
-// "software\OLMAR" in both hives after every test.
+// changes what a test sets up or reads back. The test entry point's listener removes what
+// tests wrote under "software\OLMAR" in both hives after every test.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +11,6 @@
 #include <string>
 
 namespace testenv {
-
-testing::TestEventListener* MakeListener();
 
 // The CUPS queue scripts/test adds: port "CUPS:prw3test", driver "prw3test".
 inline std::string ExistingPrinter() { return "prw3test"; }
@@ -50,7 +48,7 @@ private:
   char* m_p;
 };
 
-// A hidden top-level window with the procedure given, for tests that need a live handle.
-HWND CreateTestWindow(WNDPROC pfnProc = DefWindowProcA);
+// A hidden top-level window, for tests that need a live handle.
+HWND CreateTestWindow();
 
 }  // namespace testenv
