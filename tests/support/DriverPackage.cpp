@@ -3,6 +3,8 @@
 
 #include "support/TestEnv.h"
 
+#include <process.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -44,30 +46,21 @@ std::string Template(const std::string& name, bool reg, const InstallNames& name
   return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
 
-// The platform's own importer, so the text is read exactly as an installer's would be.
-// Its exit code, or the start's error with the top bit set. Under load an import has been
-// seen to fail now and then; it is whole or nothing, so it is tried again.
+// The platform's own importer, so the text is read exactly as an installer's would be; the
+// CRT starts it, not an import a test may hook. Its exit code, or -1 when it could not
+// start. Under load an import has been seen to fail now and then; it is whole or nothing,
+// so it is tried again.
 DWORD ImportReg(const std::string& text) {
-  const std::string file = TempDir() + "prw3demo-import.reg";
+  const std::string file = TempDir() + "prw3demo-import.reg",
+                    regedit = std::getenv("windir") + std::string("\\regedit.exe");
   WriteFile(file, text);
-  DWORD code = 1;
-  for (int attempt = 0; attempt < 3 && code != 0; ++attempt) {
-    std::string cmd = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      code = 0x80000000u | GetLastError();
-    } else {
-      WaitForSingleObject(pi.hProcess, 30000);
-      GetExitCodeProcess(pi.hProcess, &code);
-      CloseHandle(pi.hThread);
-      CloseHandle(pi.hProcess);
-    }
-    if (code != 0) std::fprintf(stderr, "regedit /s: exit code %lu, attempt %d\n", code, attempt + 1);
+  intptr_t code = 1;
+  for (int attempt = 1; attempt <= 3 && code != 0; ++attempt) {
+    code = _spawnl(_P_WAIT, regedit.c_str(), "regedit.exe", "/s", ("\"" + file + "\"").c_str(), nullptr);
+    if (code != 0) std::fprintf(stderr, "regedit /s: exit code %d, attempt %d\n", static_cast<int>(code), attempt);
   }
   RemoveFile(file);
-  return code;
+  return static_cast<DWORD>(code);
 }
 
 }  // namespace
