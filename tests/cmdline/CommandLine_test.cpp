@@ -9,7 +9,7 @@
 
 #include <cstring>
 #include <deque>
-#include <memory>
+#include <optional>
 #include <random>
 
 namespace {
@@ -22,20 +22,27 @@ struct CGuardedText : testenv::CGuarded, CSwitchTokenizer {
   }
 };
 
-// Every switch the tokenizer finds, in order, as "[name|value|result]", up to the first -1.
-// The output buffers end at a guard page.
+// Every switch the tokenizer finds, in order, as "[name|value|result]", up to the first -1,
+// which must come (a text of 259 characters holds no 200 switches) and leave both fields
+// empty. No result is below -1. The output buffers end at a guard page.
 std::string AllSwitches(const std::string& text) {
+  SCOPED_TRACE(testing::PrintToString(text));
   CGuardedText tokenizer(text);
   testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
   std::string found;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 200; ++i) {
     strcpy(name, "-");
     strcpy(value, "");
     const int result = tokenizer.GetSwitch(i, name, value);
-    if (result == -1) return found + (name[0] || value[0] ? "<not emptied>" : "");
+    EXPECT_GE(result, -1);
+    if (result == -1) {
+      EXPECT_EQ("|", std::string(name) + "|" + value.Get()) << "not emptied";
+      return found;
+    }
     found += "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]";
   }
-  return found + "<no end>";
+  ADD_FAILURE() << "no end";
+  return found;
 }
 
 // The string members by their switch's name (F and A: the parameter files' names).
@@ -57,20 +64,15 @@ std::vector<std::pair<const char*, const char*>> Strings(const CCommandLine& cl)
 
 // What a parse left: "name=value" for each string set, the name of each flag set, and
 // "!error" when the printer could not be opened.
-std::string Fields(const CCommandLine& cl) {
+std::string Fields(const CCommandLine& c) {
   std::string s;
-  for (const auto& [name, value] : Strings(cl))
+  for (const auto& [name, value] : Strings(c))
     if (value[0]) s += std::string(" ") + name + "=" + value;
-  const std::pair<const char*, int> flags[] = {{"R", cl.m_bRemove},
-                                               {"S", cl.m_bSwitchS},
-                                               {"E", cl.m_bSwitchE},
-                                               {"C", cl.m_bSwitchC},
-                                               {"U", cl.m_bSwitchU},
-                                               {"BE", cl.m_bSwitchBE},
-                                               {"I", cl.m_bInstall}};
-  for (const auto& [name, set] : flags)
-    if (set) s += std::string(" ") + name;
-  if (cl.m_nPrinterError) s += " !" + std::to_string(cl.m_nPrinterError);
+  const int set[] = {c.m_bRemove, c.m_bSwitchS, c.m_bSwitchE, c.m_bSwitchC, c.m_bSwitchU, c.m_bSwitchBE, c.m_bInstall};
+  const char* const flags[] = {"R", "S", "E", "C", "U", "BE", "I"};
+  for (size_t i = 0; i < std::size(flags); ++i)
+    if (set[i]) s += std::string(" ") + flags[i];
+  if (c.m_nPrinterError) s += " !" + std::to_string(c.m_nPrinterError);
   return s.empty() ? s : s.substr(1);
 }
 
@@ -105,7 +107,7 @@ TEST(SwitchTokenizer, QuotedValuesFlagsAndDeclaredLengths) {
       {"/I /P9999999999 /O5 \"LPT1:\"", "[I||0][P||100000]"},
       {"/P \"" + std::string(254, 'v') + "\"", "[P|" + std::string(254, 'v') + "|254]"},
       {"/" + std::string(258, 'N'), "[" + std::string(258, 'N') + "||0]"}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(expected, AllSwitches(text)) << "text: " << text;
+  for (const auto& [text, expected] : cases) EXPECT_EQ(expected, AllSwitches(text));
 }
 
 // /BE needs all four companions. 259 characters fit the tokenizer; 260 do not, and the
@@ -139,8 +141,7 @@ TEST(CommandLine, SwitchesComeFromTheCommandLineOrAParamFile) {
   EXPECT_TRUE(testenv::FileExists(a) && testenv::FileExists(f));
   // A name with a folder part is deleted as it stands, else in the temporary folder.
   CCommandLine cl;
-  EXPECT_TRUE(cl.DeleteParamFile(a.c_str()));
-  EXPECT_TRUE(cl.DeleteParamFile(".\\prw3-f.tmp"));
+  EXPECT_TRUE(cl.DeleteParamFile(a.c_str()) && cl.DeleteParamFile(".\\prw3-f.tmp"));
   EXPECT_FALSE(cl.DeleteParamFile(nullptr) || cl.DeleteParamFile("") || testenv::FileExists(f));
   testenv::RemoveFile(lines);
 }
@@ -171,9 +172,8 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
     ASSERT_TRUE(out.WriteParamFile("P", "L", "M"));
     const std::string name = out.m_szParamFileA;
     EXPECT_EQ(folder + "O_P|" + written, out.m_szTempDir + name.substr(0, 3) + "|" + testenv::ReadFile(folder + name));
-    CCommandLine in(("/M \"cmd\" /f \"" + name + "\"").c_str());
     EXPECT_EQ("P=P D=Drv \"q\" /x O=L M=M F=" + name + " J=J BH=H BU=U BD=D BI=I BN=N VQM=V R S E C U BE I",
-              Fields(in));
+              Fields(CCommandLine(("/M \"cmd\" /f \"" + name + "\"").c_str())));
     EXPECT_FALSE(testenv::FileExists(folder + name));
   }
   RemoveDirectoryA(deep.c_str());
@@ -183,8 +183,7 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   ASSERT_TRUE(empty.WriteParamFile("", "", ""));
   const std::string emptyFile = tmp + empty.m_szParamFileA;
   EXPECT_EQ("", testenv::ReadFile(emptyFile));
-  EXPECT_TRUE(empty.DeleteWrittenParamFile());
-  EXPECT_FALSE(testenv::FileExists(emptyFile));
+  EXPECT_TRUE(empty.DeleteWrittenParamFile() && !testenv::FileExists(emptyFile));
   EXPECT_FALSE(CCommandLine().WriteParamFile("\n", "L", "M"));
   EXPECT_FALSE(CCommandLine("/J \"\r\"").WriteParamFile("P", "L", "M"));
   // A failed write leaves no name, and the empty file made for the name is deleted again by
@@ -192,23 +191,7 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
   // finds first, is not ours. It fails without a name, without the file opened, with every
   // line refused (opened for reading, the file refuses them as a full drive does), or with
   // the close failing to write out what is buffered.
-  const std::function<std::shared_ptr<void>()> failings[] = {
-      [] { return std::make_shared<fault::CHook>("GetTempFileNameA", ERROR_ACCESS_DENIED); },
-      [] { return std::make_shared<fault::CHook>("_fsopen", ERROR_ACCESS_DENIED); },
-      [] {
-        return std::make_shared<fault::CReplace<decltype(&_fsopen)>>(
-            "_fsopen",
-            [](auto real, const char* pszPath, const char*, int nShare) { return real(pszPath, "rt", nShare); });
-      },
-      [] {
-        return std::make_shared<fault::CReplace<decltype(&fclose)>>("fclose", [](auto real, FILE* pFile) {
-          real(pFile);
-          return EOF;
-        });
-      },
-  };
-  for (const auto& fail : failings) {
-    const auto failing = &fail - failings;
+  for (int failing = 0; failing < 4; ++failing) {
     std::string made;
     auto name = FAULT_REPLACE(GetTempFileNameA, [&](auto real, LPCSTR dir, LPCSTR prefix, UINT u, LPSTR psz) {
       const UINT n = real(dir, prefix, u, psz);
@@ -216,7 +199,12 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
       testenv::WriteFile(made, "not ours");
       return n;
     });
-    const std::shared_ptr<void> hook = fail();
+    std::optional<fault::CHook> refused;
+    if (failing < 2) refused.emplace(failing ? "_fsopen" : "GetTempFileNameA", ERROR_ACCESS_DENIED);
+    auto readOnly = FAULT_REPLACE(_fsopen, [&](auto real, const char* path, const char* mode, int share) {
+      return real(path, failing == 2 ? "rt" : mode, share);
+    });
+    auto close = FAULT_REPLACE(fclose, [&](auto real, FILE* file) { return real(file) || failing == 3 ? EOF : 0; });
     CCommandLine cl;
     EXPECT_FALSE(cl.WriteParamFile("P1", "LPT1:", "M1")) << failing;
     EXPECT_STREQ("", cl.m_szParamFileA) << failing;
@@ -287,10 +275,9 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
         reinterpret_cast<PRINTER_INFO_2A*>(p)->pDriverName = const_cast<LPSTR>(driver.c_str());
       return bRead;
     });
-    auto At = [](DWORD dwError) { return dwError ? fault::kEveryCall : 0; };
-    fault::CHook a("OpenPrinterA", c.ansiError, At(c.ansiError));
-    fault::CHook w("OpenPrinterW", c.wideError, At(c.wideError));
-    fault::CHook m("MultiByteToWideChar", c.conversionError, At(c.conversionError));
+    fault::CHook a("OpenPrinterA", c.ansiError, c.ansiError ? fault::kEveryCall : 0);
+    fault::CHook w("OpenPrinterW", c.wideError, c.wideError ? fault::kEveryCall : 0);
+    fault::CHook m("MultiByteToWideChar", c.conversionError, c.conversionError ? fault::kEveryCall : 0);
     fault::CHook close("ClosePrinter");
     const BOOL bFilled = cl.FillFromPrinter();
     EXPECT_EQ(c.result,
@@ -304,11 +291,10 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
   for (UINT nPage : {1252u, UINT(CP_UTF8)}) {
     auto acp = FAULT_REPLACE(GetACP, [&](auto) { return nPage; });
     DWORD dwFlags = 0;
-    auto convert = FAULT_REPLACE(MultiByteToWideChar,
-                                 [&](auto real, UINT nCodePage, DWORD dw, LPCCH psz, int cb, LPWSTR pszWide, int cch) {
-                                   dwFlags = dw;
-                                   return real(nCodePage, dw, psz, cb, pszWide, cch);
-                                 });
+    auto convert = FAULT_REPLACE(MultiByteToWideChar, [&](auto real, UINT nCodePage, DWORD dw, auto... rest) {
+      dwFlags = dw;
+      return real(nCodePage, dw, rest...);
+    });
     fault::CHook a("OpenPrinterA", ERROR_INVALID_PRINTER_NAME);
     strcpy(cl.m_szPrinterName, printer.c_str());
     EXPECT_TRUE(cl.FillFromPrinter()) << nPage;
@@ -363,12 +349,11 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
   const char* pszSeed = getenv("PRW3_FUZZ_SEED");
   const int nFirst = pszSeed ? atoi(pszSeed) : 0;
   const int nEnd = pszSeed ? nFirst + 1 : 3000;
-  testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
   for (int seed = nFirst; seed < nEnd && !HasFailure(); ++seed) {
     std::mt19937 rng(seed);
     const bool bFile = seed % 5 == 4;
     std::string text;
-    std::unique_ptr<fault::CHook> noDelete;
+    std::optional<fault::CHook> noDelete;
     if (bFile) {
       const std::string file = Mutated(
           rng,
@@ -390,25 +375,17 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
                       "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
                       "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
                      {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
-      noDelete = std::make_unique<fault::CHook>("DeleteFileA", ERROR_ACCESS_DENIED);  // /F deletes where it finds
+      noDelete.emplace("DeleteFileA", ERROR_ACCESS_DENIED);  // /F deletes where it finds
       g_current = testing::PrintToString(text);
     }
     g_current = "PRW3_FUZZ_SEED=" + std::to_string(seed) + ": " + g_current;
     SCOPED_TRACE(g_current);
-    CGuardedText tokenizer(text);
-    int nResult = 0;
-    for (int nIndex = 0; nIndex < 200 && nResult != -1; ++nIndex) {
-      memset(name, 0, MAX_PATH);
-      memset(value, 0, MAX_PATH);
-      nResult = tokenizer.GetSwitch(nIndex, name, value);
-      ASSERT_TRUE(nResult >= -1 && strnlen(name, MAX_PATH) < MAX_PATH && strnlen(value, MAX_PATH) < MAX_PATH);
-    }
-    EXPECT_TRUE(nResult == -1 && !name[0] && !value[0]) << "a text of 259 characters holds no 200 switches";
+    AllSwitches(text);
     const CCommandLine cl{CGuardedText(text)};
     for (const auto& [switchName, psz] : Strings(cl)) EXPECT_LT(strnlen(psz, MAX_PATH), MAX_PATH) << switchName;
+    // /BE never stands without its companions.
     EXPECT_TRUE(!cl.m_bSwitchBE ||
-                (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]))
-        << "/BE without a companion";
+                (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]));
     if (bFile) EXPECT_EQ(text[1] == 'A', testenv::FileExists(path)) << "the file is kept exactly for /A";
     int nHeld = 0;
     for (size_t i = 0; i < hooks.size(); ++i)
