@@ -41,19 +41,17 @@ void Store(const char* name, const std::string& v) { testenv::SetRegString(HKEY_
 
 // A look-up's output, or "<0:...>" with what its field, which ends at a guard page, held
 // after a 0 result.
-std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& driver, const std::string& id = "X1") {
+std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& driver, const char* id = "X1") {
   testenv::CGuarded sz(MAX_PATH);
   strcpy(sz, "-");
-  return lookUp(sz, driver.c_str(), id.c_str()) ? std::string(sz) : "<0:" + std::string(sz) + ">";
+  return lookUp(sz, driver.c_str(), id) ? std::string(sz) : "<0:" + std::string(sz) + ">";
 }
 BOOL DriverName(char* sz, LPCSTR, LPCSTR id) { return GetProfileDriverName(id, sz); }
 BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
 
 TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
-  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
-  char sz[MAX_PATH] = "-";
-  EXPECT_FALSE(GetProfileDriverName(nullptr, sz) || GetInstallDir(sz, "Drv1", nullptr) || strcmp(sz, "-"))
-      << "no model";
+  for (LPCSTR id : {"X1", LPCSTR()})  // no profile key; no model
+    EXPECT_EQ("<0:-><0:->", Look(DriverName, "", id) + Look(GetInstallDir, "Drv1", id)) << !id;
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
   EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
   // 258 characters count as absent, 259 may be cut; "OLMAR " and the model id must fit 259.
@@ -67,7 +65,7 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
                                                                      {"", "", "<0:->"}};
   for (const auto& [drvname, id, expected] : cases) {
     Ini("[Install]\r\nDRVNAME=" + drvname + "\r\n", id);
-    EXPECT_EQ(expected, Look(DriverName, "", id)) << drvname.size() << " " << id.size();
+    EXPECT_EQ(expected, Look(DriverName, "", id.c_str())) << drvname.size() << " " << id.size();
   }
   // A registry string of eight characters stored without their terminator fills eight bytes: refused.
   testenv::SetRegValue(HKEY_CURRENT_USER, kDriverKey, "v", REG_SZ, "ABCDEFGH#", 8);
@@ -117,14 +115,8 @@ TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
 
 TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   // A bare INI file name means the Windows folder.
-  const std::string windows = [] {
-    char sz[MAX_PATH] = "";
-    return std::string(sz, GetWindowsDirectoryA(sz, MAX_PATH));
-  }();
-  testenv::WriteFile(windows + "\\prw3test_bare.ini", "[X1]\r\nPrnDll=P.DLL\r\n");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "prw3test_bare.ini");
-  EXPECT_EQ(windows + "\\P.DLL", Look(GetPrnDllPath, "Drv1"));
-  testenv::RemoveFile(windows + "\\prw3test_bare.ini");
+  char szWindows[MAX_PATH] = "";
+  EXPECT_EQ(std::string(szWindows, GetWindowsDirectoryA(szWindows, MAX_PATH)) + "\\", Look(IniDir, "prw3.ini"));
   Store("ModelID", "X1");
   Ini("[Install]\r\nDRVNAME=Drv1\r\n[X1]\r\nPrnDll=P.DLL\r\n[Language]\r\nUS=9,1\r\n[US]\r\nResDll=R.DLL\r\n");
   EXPECT_EQ(kDir + "P.DLL", Look(GetPrnDllPath, ""));
@@ -133,9 +125,8 @@ TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   Write("R.DLL");
   EXPECT_EQ(kDir + "R.DLL", Look(GetResDllPath, "Drv1"));
   const std::string tooLong(MAX_PATH, 'd');  // a driver name passed that cannot be held
-  EXPECT_EQ("<0:-><0:-><0:-><0:->",
-            Look(GetPrnDllPath, "Drv1", "X9") + Look(GetResDllPath, "Drv1", "X9") + Look(GetPrnDllPath, tooLong) +
-                Look(GetResDllPath, tooLong));
+  for (auto lookUp : {GetPrnDllPath, GetResDllPath})
+    EXPECT_EQ("<0:-><0:->", Look(lookUp, "Drv1", "X9") + Look(lookUp, tooLong));
   Store("InstallPath", kDir + "gone");
   EXPECT_EQ(".P.DLL", Look(GetPrnDllPath, "Drv1"));
   Store("InstallPath", kDir);
