@@ -14,19 +14,14 @@ namespace testenv {
 
 // One installation of the package for a printer.
 struct DemoDriver {
-  std::string printerName;
-  std::string portName;
+  std::string printerName, portName;
   std::string printerKey;  // the printer name, or the port name when that is empty
   std::string modelID;
   std::string installDir;  // without a trailing backslash
-  std::string iniFile;
   std::string paramFile;   // the start-up entry's parameter file (full path)
   std::string runCommand;  // data of the start-up entry, the HKCU Run value named printerKey
-  std::string printerLibrary;
-  std::string englishResources;
-  std::string germanResources;
-  std::string statusProgram;
-  std::string auxProgram;
+  // The package's files in the install folder (full paths).
+  std::string iniFile, printerLibrary, englishResources, germanResources, statusProgram, auxProgram;
 };
 
 // Installs the package for one printer: profile, driver key with its Menu key, IO_URL key,
@@ -40,9 +35,7 @@ void UninstallDemoDriver();
 
 // The names an installation binds in the generated templates.
 struct InstallNames {
-  std::string driverName;
-  std::string printerName;
-  std::string portName;
+  std::string driverName, printerName, portName;
   std::string residentPath;  // blank-free path of the resident program
   std::string paramFile;     // bare name of the parameter file in the install folder
 };
