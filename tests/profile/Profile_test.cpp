@@ -53,7 +53,8 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   for (LPCSTR id : {"X1", LPCSTR()})  // no profile key; no model
     EXPECT_EQ("<0:-><0:->", Look(DriverName, "", id) + Look(GetInstallDir, "Drv1", id)) << !id;
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
-  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
+  // An empty profile value.
+  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1"));
   // 258 characters count as absent, 259 may be cut; "OLMAR " and the model id must fit 259.
   const std::string d257(257, 'd'), m253(253, 'm'), m254(254, 'm');
   const std::tuple<std::string, std::string, std::string> cases[] = {{"", "X1", "OLMAR X1"},
@@ -73,13 +74,15 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", eight, 8));
   EXPECT_TRUE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", nine, 9) && !strcmp(nine, "ABCDEFGH"));
   testenv::SetRegDword(HKEY_CURRENT_USER, kDriverKey, "n", 0x41);
-  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "n", nine, 9)) << "a number is no string";
+  // A number is no string.
+  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "n", nine, 9));
 }
 
 TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
   Ini("[Install]\r\nDRVNAME=Drv1\r\n");
   EXPECT_EQ(kDir, Look(GetInstallDir, "Drv1"));
-  EXPECT_EQ("<missing>", Stored("InstallPath")) << "the driver key is never created";
+  // The driver key is never created.
+  EXPECT_EQ("<missing>", Stored("InstallPath"));
   Store("ModelID", "X1");
   const std::string program = Write("O_P10RN1.EXE"), folder = kDir.substr(0, kDir.size() - 1);
   {  // A standard user, whose HKEY_LOCAL_MACHINE opens for reading only, still finds the paths.
@@ -117,7 +120,8 @@ TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   Store("ModelID", "X1");
   Ini("[Install]\r\nDRVNAME=Drv1\r\n[X1]\r\nPrnDll=P.DLL\r\n[Language]\r\nUS=9,1\r\n[US]\r\nResDll=R.DLL\r\n");
   EXPECT_EQ(kDir + "P.DLL", Look(GetPrnDllPath, ""));
-  EXPECT_EQ(kDir.substr(0, kDir.size() - 1), Stored("InstallPath")) << "stored under the resolved driver name";
+  // Stored under the resolved driver name.
+  EXPECT_EQ(kDir.substr(0, kDir.size() - 1), Stored("InstallPath"));
   Write("R.DLL");  // the language section's library must exist: see the language test
   EXPECT_EQ(kDir + "R.DLL", Look(GetResDllPath, "Drv1"));
   const std::string tooLong(MAX_PATH, 'd');  // a driver name passed that cannot be held

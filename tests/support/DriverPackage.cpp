@@ -27,9 +27,10 @@ std::string PackageDir() {
   return std::string(bin ? bin : "") + "\\driver\\package\\";
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
     text.replace(pos, from.size(), to);
+  return text;
 }
 
 // The package's files in an installation, with their names' parameters in package.env.
@@ -46,28 +47,27 @@ std::string Template(const std::string& name, bool reg, const InstallNames& name
   return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
 
-// The platform's own importer, so the text is read exactly as an installer's would be; the
-// CRT starts it, not an import a test may hook. Its exit code, or -1 when it could not
-// start. Under load an import has been seen to fail now and then; it is whole or nothing,
-// so it is tried again.
-DWORD ImportReg(const std::string& text) {
-  const std::string file = TempDir() + "prw3demo-import.reg",
-                    regedit = std::getenv("windir") + std::string("\\regedit.exe");
-  WriteFile(file, text);
-  intptr_t code = 1;
+// Imports a template of the package with the platform's own importer, so the text is read
+// exactly as an installer's would be; the CRT starts it, not an import a test may hook.
+// Under load an import has been seen to fail now and then; it is whole or nothing, so it is
+// tried again.
+void ImportReg(const std::string& name, const InstallNames& names) {
+  const std::string file = TempDir() + "prw3demo-import.reg", windir = std::getenv("windir");
+  WriteFile(file, Template(name, true, names));
+  intptr_t code = 1;  // regedit's exit code, or -1 when it could not start
   for (int attempt = 1; attempt <= 3 && code != 0; ++attempt) {
-    code = _spawnl(_P_WAIT, regedit.c_str(), "regedit.exe", "/s", ("\"" + file + "\"").c_str(), nullptr);
+    code = _spawnl(_P_WAIT, (windir + "\\regedit.exe").c_str(), "regedit", "/s", ("\"" + file + "\"").c_str(), nullptr);
     if (code != 0) std::fprintf(stderr, "regedit /s: exit code %d, attempt %d\n", static_cast<int>(code), attempt);
   }
   RemoveFile(file);
-  return static_cast<DWORD>(code);
+  EXPECT_EQ(0, code) << "regedit /s " << name;
 }
 
 }  // namespace
 
 std::string ReadDemoPackageFile(const std::string& relativePath) {
   const std::string bytes = ReadFile(PackageDir() + relativePath);
-  EXPECT_NE("<missing>", bytes) << relativePath << " in PRW3_BIN_DIR\\driver\\package";
+  EXPECT_NE("<missing>", bytes) << relativePath;
   return bytes;
 }
 
@@ -81,7 +81,7 @@ std::string DemoPackageParam(const std::string& name) {
   return "";
 }
 
-std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names) {
+std::string BindInstallNames(std::string text, bool reg, const InstallNames& names) {
   const std::pair<const char*, std::string> values[] = {
       {"DRIVER_NAME", names.driverName},
       {"PRINTER_NAME", names.printerName},
@@ -89,15 +89,11 @@ std::string BindInstallNames(const std::string& text, bool reg, const InstallNam
       {"RESIDENT_PATH", names.residentPath},
       {"PARAM_FILE", names.paramFile},
       {"PRINTER_KEY", names.printerName.empty() ? names.portName : names.printerName}};
-  std::string bound = text;
-  for (auto [name, value] : values) {
-    if (reg) {
-      ReplaceAll(value, "\\", "\\\\");
-      ReplaceAll(value, "\"", "\\\"");
-    }
-    ReplaceAll(bound, std::string("@") + name + "@", value);
+  for (const auto& [name, value] : values) {
+    const std::string escaped = Replaced(Replaced(value, "\\", "\\\\"), "\"", "\\\"");
+    text = Replaced(text, std::string("@") + name + "@", reg ? escaped : value);
   }
-  return bound;
+  return text;
 }
 
 DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
@@ -131,15 +127,14 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   inst.names = {driverName, printerName, portName, resident, d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
   WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
-  EXPECT_EQ(0u, ImportReg(Template("prw3demo.reg", true, inst.names))) << "regedit /s prw3demo.reg";
+  ImportReg("prw3demo.reg", inst.names);
   d.runCommand = GetReg(HKEY_CURRENT_USER, kRunKey, d.printerKey);
   return d;
 }
 
 void UninstallDemoDriver() {
   for (auto inst = g_installations.rbegin(); inst != g_installations.rend(); ++inst) {
-    EXPECT_EQ(0u, ImportReg(Template("prw3demo-uninstall.reg", true, inst->names)))
-        << "regedit /s prw3demo-uninstall.reg";
+    ImportReg("prw3demo-uninstall.reg", inst->names);
     RemoveFile(inst->driver.paramFile);
     for (const auto& [file, param] : Files(inst->driver)) RemoveFile(*file);
     for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)

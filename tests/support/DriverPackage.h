@@ -48,7 +48,7 @@ std::string DemoPackageParam(const std::string& name);
 // Binds the installation names in a template by the generator's rules: in a .reg file
 // (reg true) values are escaped for quoted strings; PRINTER_KEY is the printer name, or
 // the port name when that is empty.
-std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names);
+std::string BindInstallNames(std::string text, bool reg, const InstallNames& names);
 
 // The record lines the demo programs append to PRW3_RECORD_FILE, one map per line.
 std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path);
