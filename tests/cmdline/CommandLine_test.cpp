@@ -29,18 +29,15 @@ std::string AllSwitches(const std::string& text) {
   CGuardedText tokenizer(text);
   testenv::CGuarded name(MAX_PATH), value(MAX_PATH);
   std::string found;
-  for (int i = 0; i < 200; ++i) {
+  int result = 0;
+  for (int i = 0; i < 200 && result != -1; ++i) {
     strcpy(name, "-");
     strcpy(value, "");
-    const int result = tokenizer.GetSwitch(i, name, value);
+    result = tokenizer.GetSwitch(i, name, value);
     EXPECT_GE(result, -1);
-    if (result == -1) {
-      EXPECT_EQ("|", std::string(name) + "|" + value.Get()) << "not emptied";
-      return found;
-    }
-    found += "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]";
+    if (result != -1) found += "[" + std::string(name) + "|" + value.Get() + "|" + std::to_string(result) + "]";
   }
-  ADD_FAILURE() << "no end";
+  EXPECT_EQ("-1|", std::to_string(result) + "|" + name.Get() + value.Get());
   return found;
 }
 

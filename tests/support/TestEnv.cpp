@@ -33,17 +33,10 @@ std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 void RemoveFile(const std::string& path) { remove(path.c_str()); }
 
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
   EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data, size)) << key << " " << name;
-}
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
-  SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
-  SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
 }
 
 std::string GetReg(HKEY root, const std::string& key, const std::string& name) {

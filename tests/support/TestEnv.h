@@ -20,13 +20,17 @@ inline std::string ExistingPrinter() { return "prw3test"; }
 std::string TempDir();
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 void RemoveFile(const std::string& path);
 
 // Registry. GetReg gives "<missing>" for an absent value, a DWORD as its decimal number.
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size);
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
-void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+inline void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+  SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+inline void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
+  SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
+}
 std::string GetReg(HKEY root, const std::string& key, const std::string& name);
 bool RegKeyExists(HKEY root, const std::string& key);
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name);
