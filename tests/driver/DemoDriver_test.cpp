@@ -29,14 +29,14 @@ std::string Resources(const std::string& path) {
              (GetMenuStringA(popup, i, text, MAX_PATH, MF_BYPOSITION) ? "+" : "");
   DestroyMenu(menu);
   for (int id = AUX_FIRST_ID; id <= AUX_LAST_ID; ++id) {
-    BITMAP bitmap = {};
+    BITMAP bm = {};
     const HGDIOBJ hBitmap = LoadBitmapA(res, MAKEINTRESOURCEA(id));
-    GetObjectA(hBitmap, sizeof(bitmap), &bitmap);
+    GetObjectA(hBitmap, sizeof(bm), &bm);
     DeleteObject(hBitmap);
     const bool bText = LoadStringA(res, id, text, sizeof(text)) > 0;
     if (bText || hBitmap)
-      found += " " + std::to_string(id) + (bText ? "+" : "") + std::to_string(bitmap.bmWidth) + "x" +
-               std::to_string(bitmap.bmHeight);
+      found += " " + std::to_string(id) + (bText ? "+" : "") + std::to_string(bm.bmWidth) + "x" +
+               std::to_string(bm.bmHeight);
   }
   FreeLibrary(res);
   return found;
@@ -50,7 +50,8 @@ TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetResourcesHoldW
       reinterpret_cast<void (*)()>(GetProcAddress(library, PR_SET_REG_DEFAULT_VALUE)));
   ASSERT_NE(nullptr, setDefaults);
   auto call = [&](const char* printer, const char* port) { return setDefaults(printer, "prw3", port, "X", 0, 0, 0); };
-  EXPECT_EQ(2, call("Office Printer", "")) << "no family key";
+  // No family key.
+  EXPECT_EQ(2, call("Office Printer", ""));
   const std::pair<std::string, const char*> targets[] = {{"VQLTarget\\P0", "Office Printer 2"},
                                                          {"VQLTarget\\P1", "office PRINTER"},
                                                          {"VQLTarget\\P2", "LPT1:"},
@@ -58,7 +59,8 @@ TEST(DemoDriver, PrinterLibraryWritesDefaultsIntoThePrintersTargetResourcesHoldW
                                                          {"VQNTarget\\P3", "LPT1:"}};
   for (const auto& [key, name] : targets) testenv::SetRegString(HKEY_CURRENT_USER, kData + key, REG_TARGET_NAME, name);
   testenv::SetRegDword(HKEY_CURRENT_USER, kData + "VQLTarget\\P1", TRAY_ICON_SELECTED, 2);
-  EXPECT_EQ(1, call("", "")) << "no name at all";
+  // No name at all.
+  EXPECT_EQ(1, call("", ""));
   EXPECT_EQ(0, call("Office Printer", "LPT1:"));
   EXPECT_EQ(0, call("", "lpt1:"));
   std::string seen;  // the two defaults of each target, "<" where absent

@@ -41,21 +41,20 @@ void Store(const char* name, const std::string& v) { testenv::SetRegString(HKEY_
 
 // A look-up's output, or "<0:...>" with what its field, which ends at a guard page, held
 // after a 0 result.
-std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& driver, const std::string& id = "X1") {
+std::string Look(BOOL (*lookUp)(char*, LPCSTR, LPCSTR), const std::string& driver, const char* id = "X1") {
   testenv::CGuarded sz(MAX_PATH);
   strcpy(sz, "-");
-  return lookUp(sz, driver.c_str(), id.c_str()) ? std::string(sz) : "<0:" + std::string(sz) + ">";
+  return lookUp(sz, driver.c_str(), id) ? std::string(sz) : "<0:" + std::string(sz) + ">";
 }
 BOOL DriverName(char* sz, LPCSTR, LPCSTR id) { return GetProfileDriverName(id, sz); }
 BOOL IniDir(char* sz, LPCSTR ini, LPCSTR) { return GetIniFileDir(ini, sz); }
 
 TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
-  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "no profile key";
-  char sz[MAX_PATH] = "-";
-  EXPECT_FALSE(GetProfileDriverName(nullptr, sz) || GetInstallDir(sz, "Drv1", nullptr) || strcmp(sz, "-"))
-      << "no model";
+  for (LPCSTR id : {"X1", LPCSTR()})  // no profile key; no model
+    EXPECT_EQ("<0:-><0:->", Look(DriverName, "", id) + Look(GetInstallDir, "Drv1", id)) << !id;
   testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "");
-  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1")) << "an empty profile value";
+  // An empty profile value.
+  EXPECT_EQ("<0:-><0:->", Look(DriverName, "") + Look(GetInstallDir, "Drv1"));
   // 258 characters count as absent, 259 may be cut; "OLMAR " and the model id must fit 259.
   const std::string d257(257, 'd'), m253(253, 'm'), m254(254, 'm');
   const std::tuple<std::string, std::string, std::string> cases[] = {{"", "X1", "OLMAR X1"},
@@ -67,7 +66,7 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
                                                                      {"", "", "<0:->"}};
   for (const auto& [drvname, id, expected] : cases) {
     Ini("[Install]\r\nDRVNAME=" + drvname + "\r\n", id);
-    EXPECT_EQ(expected, Look(DriverName, "", id)) << drvname.size() << " " << id.size();
+    EXPECT_EQ(expected, Look(DriverName, "", id.c_str())) << drvname.size() << " " << id.size();
   }
   // A registry string of eight characters stored without their terminator fills eight bytes: refused.
   testenv::SetRegValue(HKEY_CURRENT_USER, kDriverKey, "v", REG_SZ, "ABCDEFGH#", 8);
@@ -75,13 +74,15 @@ TEST_F(Profile, DriverNameComesFromDrvnameOrTheModelIdAndIsNeverCut) {
   EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", eight, 8));
   EXPECT_TRUE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "v", nine, 9) && !strcmp(nine, "ABCDEFGH"));
   testenv::SetRegDword(HKEY_CURRENT_USER, kDriverKey, "n", 0x41);
-  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "n", nine, 9)) << "a number is no string";
+  // A number is no string.
+  EXPECT_FALSE(RegReadKeyString(HKEY_CURRENT_USER, kDriverKey, "n", nine, 9));
 }
 
 TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
   Ini("[Install]\r\nDRVNAME=Drv1\r\n");
   EXPECT_EQ(kDir, Look(GetInstallDir, "Drv1"));
-  EXPECT_EQ("<missing>", Stored("InstallPath")) << "the driver key is never created";
+  // The driver key is never created.
+  EXPECT_EQ("<missing>", Stored("InstallPath"));
   Store("ModelID", "X1");
   const std::string program = Write("O_P10RN1.EXE"), folder = kDir.substr(0, kDir.size() - 1);
   {  // A standard user, whose HKEY_LOCAL_MACHINE opens for reading only, still finds the paths.
@@ -116,26 +117,16 @@ TEST_F(Profile, InstallDirAndStatusProgramAreFoundAndStoredBack) {
 }
 
 TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
-  // A bare INI file name means the Windows folder.
-  const std::string windows = [] {
-    char sz[MAX_PATH] = "";
-    return std::string(sz, GetWindowsDirectoryA(sz, MAX_PATH));
-  }();
-  testenv::WriteFile(windows + "\\prw3test_bare.ini", "[X1]\r\nPrnDll=P.DLL\r\n");
-  testenv::SetRegString(HKEY_LOCAL_MACHINE, kProfileKey, "X1", "prw3test_bare.ini");
-  EXPECT_EQ(windows + "\\P.DLL", Look(GetPrnDllPath, "Drv1"));
-  testenv::RemoveFile(windows + "\\prw3test_bare.ini");
   Store("ModelID", "X1");
   Ini("[Install]\r\nDRVNAME=Drv1\r\n[X1]\r\nPrnDll=P.DLL\r\n[Language]\r\nUS=9,1\r\n[US]\r\nResDll=R.DLL\r\n");
   EXPECT_EQ(kDir + "P.DLL", Look(GetPrnDllPath, ""));
-  EXPECT_EQ(kDir.substr(0, kDir.size() - 1), Stored("InstallPath")) << "stored under the resolved driver name";
-  EXPECT_EQ("<0:->", Look(GetResDllPath, "Drv1")) << "the resource library must exist";
-  Write("R.DLL");
+  // Stored under the resolved driver name.
+  EXPECT_EQ(kDir.substr(0, kDir.size() - 1), Stored("InstallPath"));
+  Write("R.DLL");  // the language section's library must exist: see the language test
   EXPECT_EQ(kDir + "R.DLL", Look(GetResDllPath, "Drv1"));
   const std::string tooLong(MAX_PATH, 'd');  // a driver name passed that cannot be held
-  EXPECT_EQ("<0:-><0:-><0:-><0:->",
-            Look(GetPrnDllPath, "Drv1", "X9") + Look(GetResDllPath, "Drv1", "X9") + Look(GetPrnDllPath, tooLong) +
-                Look(GetResDllPath, tooLong));
+  for (auto lookUp : {GetPrnDllPath, GetResDllPath})
+    EXPECT_EQ("<0:-><0:->", Look(lookUp, "Drv1", "X9") + Look(lookUp, tooLong));
   Store("InstallPath", kDir + "gone");
   EXPECT_EQ(".P.DLL", Look(GetPrnDllPath, "Drv1"));
   Store("InstallPath", kDir);
@@ -154,8 +145,11 @@ TEST_F(Profile, LibraryPathsJoinTheInstallDirOrADotAndAreNeverCut) {
   EXPECT_EQ("<0:->", Look(GetStatusProgramPath, "Drv1"));
   Store("InstallPath", deep + "\\O_P10RN1.EX");
   EXPECT_EQ("<0:->", Look(GetInstallDir, "Drv1"));
-  // No folder in an empty, a drive-relative or an overlong INI file name, nor with no Windows
-  // folder or one that leaves no room for the backslash.
+  // A bare INI file name means the Windows folder. No folder in an empty, a drive-relative
+  // or an overlong INI file name, nor with no Windows folder or one that leaves no room for
+  // the backslash.
+  char szWindows[MAX_PATH] = "";
+  EXPECT_EQ(std::string(szWindows, GetWindowsDirectoryA(szWindows, MAX_PATH)) + "\\", Look(IniDir, "prw3.ini"));
   for (const std::string& name : {std::string(), std::string("C:prw3.ini"), tooLong + "\\prw3.ini"})
     EXPECT_EQ("<0:->", Look(IniDir, name)) << name;
   for (UINT length : {0u, 259u}) {

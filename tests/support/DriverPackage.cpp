@@ -3,6 +3,8 @@
 
 #include "support/TestEnv.h"
 
+#include <process.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -20,9 +22,15 @@ struct Installation {
 };
 std::vector<Installation> g_installations;
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+std::string PackageDir() {
+  const char* bin = std::getenv("PRW3_BIN_DIR");
+  return std::string(bin ? bin : "") + "\\driver\\package\\";
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
     text.replace(pos, from.size(), to);
+  return text;
 }
 
 // The package's files in an installation, with their names' parameters in package.env.
@@ -39,38 +47,27 @@ std::string Template(const std::string& name, bool reg, const InstallNames& name
   return BindInstallNames(ReadDemoPackageFile("template/" + name), reg, names);
 }
 
-// The platform's own importer, so the text is read exactly as an installer's would be.
-// Its exit code, or the start's error with the top bit set. Under load an import has been
-// seen to fail now and then; it is whole or nothing, so it is tried again.
-DWORD ImportReg(const std::string& text) {
-  const std::string file = TempDir() + "prw3demo-import.reg";
-  WriteFile(file, text);
-  DWORD code = 1;
-  for (int attempt = 0; attempt < 3 && code != 0; ++attempt) {
-    std::string cmd = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      code = 0x80000000u | GetLastError();
-    } else {
-      WaitForSingleObject(pi.hProcess, 30000);
-      GetExitCodeProcess(pi.hProcess, &code);
-      CloseHandle(pi.hThread);
-      CloseHandle(pi.hProcess);
-    }
-    if (code != 0) std::fprintf(stderr, "regedit /s: exit code %lu, attempt %d\n", code, attempt + 1);
+// Imports a template of the package with the platform's own importer, so the text is read
+// exactly as an installer's would be; the CRT starts it, not an import a test may hook.
+// Under load an import has been seen to fail now and then; it is whole or nothing, so it is
+// tried again.
+void ImportReg(const std::string& name, const InstallNames& names) {
+  const std::string file = TempDir() + "prw3demo-import.reg", windir = std::getenv("windir");
+  WriteFile(file, Template(name, true, names));
+  intptr_t code = 1;  // regedit's exit code, or -1 when it could not start
+  for (int attempt = 1; attempt <= 3 && code != 0; ++attempt) {
+    code = _spawnl(_P_WAIT, (windir + "\\regedit.exe").c_str(), "regedit", "/s", ("\"" + file + "\"").c_str(), nullptr);
+    if (code != 0) std::fprintf(stderr, "regedit /s: exit code %d, attempt %d\n", static_cast<int>(code), attempt);
   }
   RemoveFile(file);
-  return code;
+  EXPECT_EQ(0, code) << "regedit /s " << name;
 }
 
 }  // namespace
 
 std::string ReadDemoPackageFile(const std::string& relativePath) {
-  const char* bin = std::getenv("PRW3_BIN_DIR");
-  const std::string bytes = ReadFile(std::string(bin ? bin : "") + "\\driver\\package\\" + relativePath);
-  EXPECT_NE("<missing>", bytes) << relativePath << " in PRW3_BIN_DIR\\driver\\package";
+  const std::string bytes = ReadFile(PackageDir() + relativePath);
+  EXPECT_NE("<missing>", bytes) << relativePath;
   return bytes;
 }
 
@@ -84,7 +81,7 @@ std::string DemoPackageParam(const std::string& name) {
   return "";
 }
 
-std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names) {
+std::string BindInstallNames(std::string text, bool reg, const InstallNames& names) {
   const std::pair<const char*, std::string> values[] = {
       {"DRIVER_NAME", names.driverName},
       {"PRINTER_NAME", names.printerName},
@@ -92,15 +89,11 @@ std::string BindInstallNames(const std::string& text, bool reg, const InstallNam
       {"RESIDENT_PATH", names.residentPath},
       {"PARAM_FILE", names.paramFile},
       {"PRINTER_KEY", names.printerName.empty() ? names.portName : names.printerName}};
-  std::string bound = text;
-  for (auto [name, value] : values) {
-    if (reg) {
-      ReplaceAll(value, "\\", "\\\\");
-      ReplaceAll(value, "\"", "\\\"");
-    }
-    ReplaceAll(bound, std::string("@") + name + "@", value);
+  for (const auto& [name, value] : values) {
+    const std::string escaped = Replaced(Replaced(value, "\\", "\\\\"), "\"", "\\\"");
+    text = Replaced(text, std::string("@") + name + "@", reg ? escaped : value);
   }
-  return bound;
+  return text;
 }
 
 DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& driverName,
@@ -109,7 +102,6 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   DemoDriver& d = inst.driver;
   d.printerName = printerName;
   d.portName = portName;
-  d.driverName = driverName;
   d.printerKey = printerName.empty() ? portName : printerName;
   d.modelID = DemoPackageParam("MODEL_ID");
   d.installDir = DemoPackageParam("INSTALL_DIR");
@@ -121,10 +113,9 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
     if (pos == std::string::npos) break;
   }
   // A program still running from an earlier test keeps its file: that copy serves.
-  const char* bin = std::getenv("PRW3_BIN_DIR");
   for (const auto& [file, param] : Files(d))
     if (file != &d.iniFile) {
-      const std::string from = std::string(bin ? bin : "") + "\\driver\\package\\" + DemoPackageParam(param);
+      const std::string from = PackageDir() + DemoPackageParam(param);
       EXPECT_TRUE(CopyFileA(from.c_str(), file->c_str(), FALSE) || FileExists(*file)) << from;
     }
   // The installer's parameter file lies beside the driver's files, uniquely named.
@@ -132,22 +123,18 @@ DemoDriver InstallDemoDriver(const std::string& printerName, const std::string& 
   EXPECT_TRUE(GetTempFileNameA(d.installDir.c_str(), "O_P", 0, szParamFile)) << d.installDir;
   EXPECT_TRUE(GetShortPathNameA(d.installDir.c_str(), szShort, MAX_PATH)) << d.installDir;
   d.paramFile = szParamFile;
-  inst.names = {driverName,
-                printerName,
-                portName,
-                std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE"),
-                d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
+  const std::string resident = std::string(szShort) + "\\" + DemoPackageParam("RESIDENT_EXE");
+  inst.names = {driverName, printerName, portName, resident, d.paramFile.substr(d.paramFile.find_last_of('\\') + 1)};
   WriteFile(d.iniFile, Template(DemoPackageParam("INI_FILE"), false, inst.names));
   WriteFile(d.paramFile, Template("param.tmp", false, inst.names));
-  EXPECT_EQ(0u, ImportReg(Template("prw3demo.reg", true, inst.names))) << "regedit /s prw3demo.reg";
+  ImportReg("prw3demo.reg", inst.names);
   d.runCommand = GetReg(HKEY_CURRENT_USER, kRunKey, d.printerKey);
   return d;
 }
 
 void UninstallDemoDriver() {
   for (auto inst = g_installations.rbegin(); inst != g_installations.rend(); ++inst) {
-    EXPECT_EQ(0u, ImportReg(Template("prw3demo-uninstall.reg", true, inst->names)))
-        << "regedit /s prw3demo-uninstall.reg";
+    ImportReg("prw3demo-uninstall.reg", inst->names);
     RemoveFile(inst->driver.paramFile);
     for (const auto& [file, param] : Files(inst->driver)) RemoveFile(*file);
     for (auto folder = inst->folders.rbegin(); folder != inst->folders.rend(); ++folder)

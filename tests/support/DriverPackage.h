@@ -14,20 +14,14 @@ namespace testenv {
 
 // One installation of the package for a printer.
 struct DemoDriver {
-  std::string printerName;
-  std::string portName;
-  std::string driverName;
+  std::string printerName, portName;
   std::string printerKey;  // the printer name, or the port name when that is empty
   std::string modelID;
   std::string installDir;  // without a trailing backslash
-  std::string iniFile;
   std::string paramFile;   // the start-up entry's parameter file (full path)
   std::string runCommand;  // data of the start-up entry, the HKCU Run value named printerKey
-  std::string printerLibrary;
-  std::string englishResources;
-  std::string germanResources;
-  std::string statusProgram;
-  std::string auxProgram;
+  // The package's files in the install folder (full paths).
+  std::string iniFile, printerLibrary, englishResources, germanResources, statusProgram, auxProgram;
 };
 
 // Installs the package for one printer: profile, driver key with its Menu key, IO_URL key,
@@ -41,9 +35,7 @@ void UninstallDemoDriver();
 
 // The names an installation binds in the generated templates.
 struct InstallNames {
-  std::string driverName;
-  std::string printerName;
-  std::string portName;
+  std::string driverName, printerName, portName;
   std::string residentPath;  // blank-free path of the resident program
   std::string paramFile;     // bare name of the parameter file in the install folder
 };
@@ -56,7 +48,7 @@ std::string DemoPackageParam(const std::string& name);
 // Binds the installation names in a template by the generator's rules: in a .reg file
 // (reg true) values are escaped for quoted strings; PRINTER_KEY is the printer name, or
 // the port name when that is empty.
-std::string BindInstallNames(const std::string& text, bool reg, const InstallNames& names);
+std::string BindInstallNames(std::string text, bool reg, const InstallNames& names);
 
 // The record lines the demo programs append to PRW3_RECORD_FILE, one map per line.
 std::vector<std::map<std::string, std::string>> ReadProgramRecords(const std::string& path);

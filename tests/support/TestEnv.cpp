@@ -1,4 +1,4 @@
-// The test environment's helpers and its clean-up after every test.
+// The test environment's helpers.
 #include "support/TestEnv.h"
 
 #include <fcntl.h>
@@ -6,26 +6,14 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace testenv {
-namespace {
-
-class CListener : public testing::EmptyTestEventListener {
-  void OnTestEnd(const testing::TestInfo&) override {
-    DeleteRegTree(HKEY_LOCAL_MACHINE, "software\\OLMAR");
-    DeleteRegTree(HKEY_CURRENT_USER, "software\\OLMAR");
-  }
-};
-
-}  // namespace
-
-testing::TestEventListener* MakeListener() { return new CListener; }
 
 std::string TempDir() {
-  char sz[MAX_PATH] = {0};
-  GetEnvironmentVariableA("TEMP", sz, sizeof(sz));
-  return std::string(sz) + "\\";
+  const char* temp = std::getenv("TEMP");
+  return std::string(temp ? temp : "") + "\\";
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -45,39 +33,28 @@ std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 void RemoveFile(const std::string& path) { remove(path.c_str()); }
 
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
   EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data, size)) << key << " " << name;
-}
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
-  SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
-  SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
 }
 
 std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   DWORD type = 0, size = 0;
   if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
     return "<missing>";
-  std::string data(size + 1, '\0');
+  std::string data(size + sizeof(DWORD), '\0');  // a DWORD's bytes whatever the size
   RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, &data[0], &size);
   DWORD v = 0;
-  if (type == REG_DWORD && size == sizeof(v)) {
-    memcpy(&v, data.data(), sizeof(v));
-    return std::to_string(v);
-  }
+  memcpy(&v, data.data(), sizeof(v));
+  if (type == REG_DWORD && size == sizeof(v)) return std::to_string(v);
   return data.substr(0, data.find_last_not_of('\0') + 1);
 }
 
 bool RegKeyExists(HKEY root, const std::string& key) {
   HKEY h = nullptr;
   const std::wstring wide(key.begin(), key.end());
-  if (RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
+  return RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
 }
 
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
@@ -96,11 +73,10 @@ CGuarded::CGuarded(size_t n) {
 }
 CGuarded::~CGuarded() { VirtualFree(m_pBase, 0, MEM_RELEASE); }
 
-HWND CreateTestWindow(WNDPROC pfnProc) {
-  const std::string name = "Prw3TestWindow" + std::to_string(reinterpret_cast<UINT_PTR>(pfnProc));
+HWND CreateTestWindow() {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = pfnProc;
-  wc.lpszClassName = name.c_str();
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "Prw3TestWindow";
   RegisterClassA(&wc);
   return CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
 }

@@ -1,7 +1,7 @@
 // The test environment: the prefix's real registry, files and printers. The helpers use
 // calls the program does not make, so a hook on one of the program's imports never
-// changes what a test sets up or reads back. A listener removes what tests wrote under
-// "software\OLMAR" in both hives after every test.
+// changes what a test sets up or reads back. The test entry point's listener removes what
+// tests wrote under "software\OLMAR" in both hives after every test.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,6 @@
 
 namespace testenv {
 
-testing::TestEventListener* MakeListener();
-
 // The CUPS queue scripts/test adds: port "CUPS:prw3test", driver "prw3test".
 inline std::string ExistingPrinter() { return "prw3test"; }
 
@@ -22,13 +20,17 @@ inline std::string ExistingPrinter() { return "prw3test"; }
 std::string TempDir();
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 void RemoveFile(const std::string& path);
 
 // Registry. GetReg gives "<missing>" for an absent value, a DWORD as its decimal number.
 void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size);
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
-void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+inline void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+  SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+inline void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
+  SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
+}
 std::string GetReg(HKEY root, const std::string& key, const std::string& name);
 bool RegKeyExists(HKEY root, const std::string& key);
 void DeleteRegValue(HKEY root, const std::string& key, const std::string& name);
@@ -50,7 +52,7 @@ private:
   char* m_p;
 };
 
-// A hidden top-level window with the procedure given, for tests that need a live handle.
-HWND CreateTestWindow(WNDPROC pfnProc = DefWindowProcA);
+// A hidden top-level window, for tests that need a live handle.
+HWND CreateTestWindow();
 
 }  // namespace testenv
