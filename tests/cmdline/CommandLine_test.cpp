@@ -376,7 +376,9 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
     EXPECT_TRUE(!cl.m_bSwitchBE ||
                 (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]));
     // The file is kept exactly for /A.
-    if (bFile) EXPECT_EQ(text[1] == 'A', testenv::FileExists(path));
+    if (bFile) {
+      EXPECT_EQ(text[1] == 'A', testenv::FileExists(path));
+    }
     EXPECT_EQ(keyOpen.Successes() + fileOpen.Successes() + ansiOpen.Successes() + wideOpen.Successes(),
               keyClose.Calls() + fileClose.Calls() + printerClose.Calls());
   }

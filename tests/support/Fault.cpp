@@ -312,3 +312,4 @@ void operator delete(void* p) noexcept {
   else if (VirtualQuery(p, &mbi, sizeof(mbi)))
     VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
 }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }

@@ -92,10 +92,11 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
   fault::CHook open("OpenPrinterA");
   // A target added after the purge counted the keys (its names read into the list's own
   // block, not the stack) is left for the next walk.
-  const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
   bool added = false;
   auto late = FAULT_REPLACE(RegEnumKeyExA, [&](auto real, HKEY h, DWORD i, LPSTR name, auto... rest) {
-    if ((name < tib->StackLimit || name >= tib->StackBase) && !std::exchange(added, true)) Seed(Target(5), "prw3 late");
+    if ((ULONG_PTR(name) < low || ULONG_PTR(name) >= high) && !std::exchange(added, true)) Seed(Target(5), "prw3 late");
     return real(h, i, name, rest...);
   });
   EXPECT_EQ("7 0 " + Target(1), Get("prw3 new")) << "the library's result is handed back";
