@@ -98,6 +98,7 @@ TEST_F(ResidentTest, DrawsItsMenuAtTheDisplayScale) {
   ASSERT_TRUE(hMenu && GetWindowRect(hMenu, &rc));
   const CDeviceContext hScreen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
   const int nDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
+  EXPECT_EQ(testenv::AskedDpi(), nDpi);
   const COLORREF crHighlight = GetSysColor(COLOR_HIGHLIGHT);
   const DWORD highlight = GetRValue(crHighlight) << 16 | GetGValue(crHighlight) << 8 | GetBValue(crHighlight);
   const int cx = rc.right - rc.left;

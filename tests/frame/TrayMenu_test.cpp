@@ -40,6 +40,8 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
       // Blanks, a plus sign and a zero before a number, blanks after it; a negative one is
       // never reached.
       {{Set(kMenuKey, "Separators", " +01 , 3 ,-4")}, ", -, -, 920, 921, -, 925"},
+      // Tabs, line ends and feeds are blanks too.
+      {{Set(kMenuKey, "Separators", "\t\r\n\v\f3")}, ", -, 920, 921, -, 925"},
       // A command present but empty gives no item, though its text exists.
       {{Set(kMenuKey, "921", "")}, ", -, 920, -, 925"},
       // No Menu key: the resource menu alone.
@@ -96,6 +98,7 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTextsAtTheDisplayScale) {
   GetTextExtentPoint32A(hdc, "Print Test Page", 15, &extent);
   // Items as high as the platform's menu items at this scale.
   const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
+  EXPECT_EQ(testenv::AskedDpi(), nDpi);
   const auto scaled = [nDpi](int n) { return MulDiv(n, nDpi, USER_DEFAULT_SCREEN_DPI); };
   const int cy = GetSystemMetrics(SM_CYMENU);
   const RECT rc = {10, 20, 190, 20 + cy};

@@ -8,12 +8,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace testenv {
 
 // The CUPS queue scripts/test adds: port "CUPS:prw3test", driver "prw3test".
 inline std::string ExistingPrinter() { return "prw3test"; }
+
+// The display scale the run gave the prefix (PRW3_WINE_DPI), in DPI.
+inline int AskedDpi() {
+  const char* dpi = std::getenv("PRW3_WINE_DPI");
+  return dpi ? std::atoi(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
 
 // Files. The temporary folder ends with a backslash; ReadFile gives "<missing>" for a
 // file that cannot be opened.
