@@ -8,7 +8,6 @@
 #include "support/TestEnv.h"
 
 #include <cstring>
-#include <optional>
 #include <random>
 
 namespace {
@@ -140,6 +139,20 @@ TEST(CommandLine, SwitchesComeFromTheCommandLineOrAParamFile) {
   EXPECT_TRUE(cl.DeleteParamFile(a.c_str()) && cl.DeleteParamFile(".\\prw3-f.tmp"));
   EXPECT_FALSE(cl.DeleteParamFile(nullptr) || cl.DeleteParamFile("") || testenv::FileExists(f));
   testenv::RemoveFile(lines);
+  // The file a bare /F name is read from is the one deleted: not one of the same name that a
+  // search of the Windows folder finds, nor one in the current folder that could not be read.
+  char szWindows[MAX_PATH] = "";
+  const std::string name = "O_PSAME.TMP", windows(szWindows, GetWindowsDirectoryA(szWindows, MAX_PATH));
+  for (const std::string& other : {windows + "\\" + name, name}) {
+    testenv::WriteFile(other, "/P \"other\"\n");
+    testenv::WriteFile(dir + name, "/P \"read\"\n");
+    auto unreadable = FAULT_REPLACE(_fsopen, [&](auto real, const char* path, const char* mode, int share) {
+      return other == name && name == path ? nullptr : real(path, mode, share);
+    });
+    EXPECT_STREQ("read", CCommandLine(("/F \"" + name + "\"").c_str()).m_szPrinterName) << other;
+    EXPECT_TRUE(!testenv::FileExists(dir + name) && testenv::FileExists(other)) << other;
+    testenv::RemoveFile(other);
+  }
 }
 
 // Switches in any letter case land in their fields, and wherever the temporary path points
@@ -195,39 +208,17 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
       testenv::WriteFile(made, "not ours");
       return n;
     });
-    std::optional<fault::CHook> refused;
-    if (failing < 2) refused.emplace(failing ? "_fsopen" : "GetTempFileNameA", ERROR_ACCESS_DENIED);
+    fault::CHook refused(failing ? "_fsopen" : "GetTempFileNameA", failing < 2 ? ERROR_ACCESS_DENIED : 0);
     auto readOnly = FAULT_REPLACE(_fsopen, [&](auto real, const char* path, const char* mode, int share) {
       return real(path, failing == 2 ? "rt" : mode, share);
     });
     auto close = FAULT_REPLACE(fclose, [&](auto real, FILE* file) { return real(file) || failing == 3 ? EOF : 0; });
     CCommandLine cl;
-    EXPECT_FALSE(cl.WriteParamFile("P1", "LPT1:", "M1")) << failing;
-    EXPECT_STREQ("", cl.m_szParamFileA) << failing;
+    EXPECT_TRUE(!cl.WriteParamFile("P1", "LPT1:", "M1") && !cl.m_szParamFileA[0]) << failing;
     if (made.empty()) continue;
     EXPECT_FALSE(testenv::FileExists(cl.m_szTempDir + made));
     EXPECT_EQ("not ours", testenv::ReadFile(made));
     testenv::RemoveFile(made);
-  }
-}
-
-// The file a bare /F name is read from is the one deleted: not one of the same name that a
-// search of the Windows folder finds, nor one in the current folder that could not be read.
-TEST(CommandLine, TheParameterFileReadIsTheOneDeleted) {
-  char szWindows[MAX_PATH] = {0};
-  GetWindowsDirectoryA(szWindows, sizeof(szWindows));
-  const std::string name = "O_PSAME.TMP", temp = testenv::TempDir() + name;
-  for (const std::string& other : {std::string(szWindows) + "\\" + name, name}) {
-    testenv::WriteFile(other, "/P \"other\"\n");
-    testenv::WriteFile(temp, "/P \"read\"\n");
-    auto unreadable = FAULT_REPLACE(_fsopen, [&](auto real, const char* path, const char* mode, int share) {
-      return other == name && name == path ? nullptr : real(path, mode, share);
-    });
-    const CCommandLine cl(("/F \"" + name + "\"").c_str());
-    EXPECT_STREQ("read", cl.m_szPrinterName) << other;
-    EXPECT_FALSE(testenv::FileExists(temp)) << other;
-    EXPECT_TRUE(testenv::FileExists(other)) << other;
-    testenv::RemoveFile(other);
   }
 }
 
@@ -244,11 +235,10 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
   const DWORD bad = ERROR_INVALID_PRINTER_NAME, denied = ERROR_ACCESS_DENIED;
   enum Record { kRead, kReadFails, kSizeFails, kLongDriver };
   const struct {
-    DWORD ansiError, wideError, conversionError;  // each fails every call of its import
+    DWORD ansiError, wideError, conversionError;  // each, if not 0, fails every call of its import
     UINT codePage;                                // 0: the prefix's own
     Record record;
-    std::string printer;
-    std::string result;  // filled|error|driver|port|the conversion's flags
+    std::string printer, result;  // result: filled|error|driver|port|the conversion's flags
   } cases[] = {
       {0, 0, 0, 0, kRead, printer, "1|0|" + both + "|0"},
       {bad, 0, 0, 0, kRead, printer, "1|0|" + both + "|" + pre},
@@ -283,9 +273,8 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
       dwFlags = dw;
       return real(nCodePage, dw, rest...);
     });
-    fault::CHook a("OpenPrinterA", c.ansiError, c.ansiError ? fault::kEveryCall : 0);
-    fault::CHook w("OpenPrinterW", c.wideError, c.wideError ? fault::kEveryCall : 0);
-    fault::CHook m("MultiByteToWideChar", c.conversionError, c.conversionError ? fault::kEveryCall : 0);
+    fault::CHook a("OpenPrinterA", c.ansiError), w("OpenPrinterW", c.wideError);
+    fault::CHook m("MultiByteToWideChar", c.conversionError);
     fault::CHook close("ClosePrinter");
     const BOOL bFilled = cl.FillFromPrinter();
     const std::string names = std::string(cl.m_szDriverName) + "|" + cl.m_szPortName + "|" + std::to_string(dwFlags);
@@ -342,10 +331,10 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
   for (int seed = nFirst; seed < nEnd && !HasFailure(); ++seed) {
     std::mt19937 rng(seed);
     const bool bFile = seed % 5 == 4;
-    std::string text;
-    std::optional<fault::CHook> noDelete;
+    std::string text, file;
+    fault::CHook noDelete("DeleteFileA", bFile ? 0 : ERROR_ACCESS_DENIED);  // /F deletes where it finds
     if (bFile) {
-      const std::string file = Mutated(
+      file = Mutated(
           rng,
           {"/P \"Office Printer\"\r\n/O \"LPT1:\"\r\n/M \"M1\"\r\n/D \"Drv\"\r\n/I\r\n",
            "/A \"other.tmp\"\n/P \"quoted \"inner\" value\"\n/BH\n/F \"x\"\n/P1 \"no line end\"",
@@ -355,7 +344,6 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
       testenv::WriteFile(path, file);
       const bool bKeep = rng() % 2, bBare = rng() % 2;
       text = std::string(bKeep ? "/A \"" : "/F \"") + (bBare ? "O_PFUZZ.TMP" : path) + "\"";
-      g_current = text + " holding " + testing::PrintToString(file);
     } else {
       text = Mutated(rng,
                      {"/P \"Office Printer\" /O \"LPT1:\" /M \"M1\" /D \"Drv\"",
@@ -364,10 +352,9 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
                       "/F \"O_P1.TMP\" /A \"C:\\users\\x.TMP\" /Q \"x\"",
                       "/r /I /S /U /C /E /J \"J\" /BE /BH \"H\" /BU \"U\" /BD \"D\" /BI \"I\" /BN \"N\" /VQM \"V\""},
                      {"/P", "/BE", "/BH", "/F", "/P12 \"", " \"", "\"", "\n", "9"});
-      noDelete.emplace("DeleteFileA", ERROR_ACCESS_DENIED);  // /F deletes where it finds
-      g_current = testing::PrintToString(text);
     }
-    g_current = "PRW3_FUZZ_SEED=" + std::to_string(seed) + ": " + g_current;
+    g_current = "PRW3_FUZZ_SEED=" + std::to_string(seed) + ": " + testing::PrintToString(text);
+    if (bFile) g_current += " holding " + testing::PrintToString(file);
     SCOPED_TRACE(g_current);
     AllSwitches(text);
     const CCommandLine cl{CGuardedText(text)};
@@ -376,9 +363,7 @@ TEST(CommandLineFuzz, AnyTextOrParameterFileKeepsTheInvariants) {
     EXPECT_TRUE(!cl.m_bSwitchBE ||
                 (cl.m_szSwitchBH[0] && cl.m_szSwitchBU[0] && cl.m_szSwitchBD[0] && cl.m_szSwitchBI[0]));
     // The file is kept exactly for /A.
-    if (bFile) {
-      EXPECT_EQ(text[1] == 'A', testenv::FileExists(path));
-    }
+    EXPECT_TRUE(!bFile || (text[1] == 'A') == testenv::FileExists(path));
     EXPECT_EQ(keyOpen.Successes() + fileOpen.Successes() + ansiOpen.Successes() + wideOpen.Successes(),
               keyClose.Calls() + fileClose.Calls() + printerClose.Calls());
   }

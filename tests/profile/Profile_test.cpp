@@ -7,8 +7,6 @@
 #include "support/Fault.h"
 #include "support/TestEnv.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <sstream>
 

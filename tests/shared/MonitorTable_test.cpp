@@ -7,8 +7,6 @@
 #include "support/Fault.h"
 #include "support/TestEnv.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <sstream>
 #include <thread>
@@ -82,7 +80,7 @@ protected:
     if (op == 'U') UnregisterMonitorWindow(hPeer, psz1, psz2, nKind, bPort);
     if (op != 'R') return 0;
     const int nResult = RegisterMonitorWindow(psz1, psz2, nKind, dwValue, &m_hOther, &hMap);
-    EXPECT_EQ(nResult >= 0, hMap != nullptr) << "a mapping handle with results 0 to 2 only: " << nResult;
+    EXPECT_EQ(nResult >= 0, hMap != nullptr) << nResult;  // a mapping handle with results 0 to 2 only
     if (!hPeer) std::swap(hPeer, hMap);
     if (hMap) CloseHandle(hMap);
     return nResult;
@@ -102,11 +100,12 @@ protected:
 };
 
 TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) {
-  EXPECT_EQ(-1, Op('S', "Office", 3)) << "no block yet";
+  // No block yet; views reach only as far as the entries examined; nor a second block.
+  EXPECT_EQ(-1, Op('S', "Office", 3));
   ASSERT_EQ(0, Op('R', "Office", 3));
-  EXPECT_EQ(2u * 274, m_cbLargest) << "views reach only as far as the entries examined";
+  EXPECT_EQ(2u * 274, m_cbLargest);
   EXPECT_EQ("Office|0|0|FFFFFFFF;-;~", Dump(3, 0));
-  EXPECT_EQ(-1, Op('S', std::string(261, 'q'), 3)) << "nor a second block";
+  EXPECT_EQ(-1, Op('S', std::string(261, 'q'), 3));
   ASSERT_EQ(0, Op('R', std::string(261, 'q'), 3));
   const DWORD W = HandleToULong(m_hLive);
   const std::string w = Hex(W), d = Hex(HandleToULong(m_hDead)), p260(260, 'p'), r520(520, 'r'), a260(260, 'A');
@@ -185,7 +184,7 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
         m_cbLargest = 0;
         fault::CHook fail(pszImport, ERROR_NOT_ENOUGH_MEMORY, n);
         const int nResult = Op(c.op, c.key, c.nKind, c.dwValue);
-        const std::string what = "row " + std::to_string(&c - kCases) + ", " + pszImport + " " + std::to_string(n);
+        const std::string what = std::to_string(&c - kCases) + " " + pszImport + " " + std::to_string(n);
         if (fail.Calls() < n) {
           EXPECT_EQ(std::make_pair(c.nResult, c.bLive ? m_hLive : nullptr), std::make_pair(nResult, m_hOther)) << what;
           if (c.after.empty())
@@ -213,13 +212,15 @@ TEST(MonitorTableLock, DelaysAnOperationOnceNeverBlocksItAndIsReleasedOnEveryWay
     });
     EXPECT_EQ(-1, SetMonitorWindow("Office", "", nullptr, 3));
   }
-  EXPECT_FALSE(ReleaseMutex(hMutex)) << "released on every way out, also by the one that created it";
+  // Released on every way out, also by the one that created it.
+  EXPECT_FALSE(ReleaseMutex(hMutex));
   {
     CMonitorTableLock outer;
     fault::CHook wait("WaitForSingleObject");
     EXPECT_EQ(-1, SetMonitorWindow("Office", "", nullptr, 3));
-    EXPECT_EQ(0u, wait.Calls()) << "a scope inside another waits for nothing";
-    EXPECT_TRUE(ReleaseMutex(hMutex)) << "and leaves the outer scope's hold";
+    // A scope inside another waits for nothing, and leaves the outer scope's hold.
+    EXPECT_EQ(0u, wait.Calls());
+    EXPECT_TRUE(ReleaseMutex(hMutex));
   }
   std::vector<DWORD> waits;
   {
@@ -229,11 +230,13 @@ TEST(MonitorTableLock, DelaysAnOperationOnceNeverBlocksItAndIsReleasedOnEveryWay
     });
     UnregisterMonitorWindow(nullptr, "Office", "", 3, FALSE);
   }
-  ASSERT_EQ(1u, waits.size()) << "a hung holder delays it once";
-  EXPECT_LE(waits[0], 10000u) << "and never for good";
+  // A hung holder delays it once, and never for good.
+  ASSERT_EQ(1u, waits.size());
+  EXPECT_LE(waits[0], 10000u);
   std::thread([&] { WaitForSingleObject(hMutex, INFINITE); }).join();
   EXPECT_EQ(-1, SetMonitorWindow("Office", "", nullptr, 3));
-  EXPECT_FALSE(ReleaseMutex(hMutex)) << "a mutex its holder left when it ended counts as owned, and is released";
+  // A mutex its holder left when it ended counts as owned, and is released.
+  EXPECT_FALSE(ReleaseMutex(hMutex));
   CloseHandle(hMutex);
 }
 

@@ -64,8 +64,7 @@ template <typename R, typename... A, typename Tag>
 CImport* Entry(const char* pszName, R(WINAPI* pfn)(A...), Tag failure) {
   using Thunk = CThunk<Tag, R, A...>;
   Thunk::s_pfnFailure = failure;
-  Thunk::s_pImport = new CImport{pszName, &typeid(pfn), reinterpret_cast<void*>(&Thunk::Call), {}, nullptr, {}};
-  return Thunk::s_pImport;
+  return Thunk::s_pImport = new CImport{pszName, &typeid(pfn), reinterpret_cast<void*>(&Thunk::Call), {}, nullptr, {}};
 }
 
 template <typename R, typename... A>
@@ -94,7 +93,6 @@ const std::vector<CImport*>& Imports() {
       IMPORT(UnmapViewOfFile),
       IMPORT(CreateMutexA),
       FAILS_AS(WaitForSingleObject, WAIT_FAILED),
-      IMPORT(ReleaseMutex),
       IMPORT(CloseHandle),
       IMPORT(LoadLibraryA),
       IMPORT(LoadLibraryExA),

@@ -38,13 +38,12 @@ void Pop(CImport& import, CRule* pRule);
 
 }  // namespace detail
 
-// Hooks the named import for this scope: counts its calls; with an error, fails every
-// call, or only the nth from now, as the platform reports that error.
+// Hooks the named import for this scope: counts its calls; with an error (not 0), fails
+// every call, or only the nth from now, as the platform reports that error.
 class CHook {
 public:
-  explicit CHook(const char* pszImport) : CHook(detail::Find(pszImport), 0, 0) {}
-  CHook(const char* pszImport, DWORD dwError, unsigned nFailAt = kEveryCall)
-      : CHook(detail::Find(pszImport), dwError, nFailAt) {}
+  explicit CHook(const char* pszImport, DWORD dwError = 0, unsigned nFailAt = kEveryCall)
+      : CHook(detail::Find(pszImport), dwError, dwError ? nFailAt : 0) {}
   ~CHook() { detail::Pop(m_import, &m_rule); }
   CHook(const CHook&) = delete;
   CHook& operator=(const CHook&) = delete;

@@ -5,16 +5,9 @@
 #include <io.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace testenv {
-
-std::string TempDir() {
-  const char* temp = std::getenv("TEMP");
-  return std::string(temp ? temp : "") + "\\";
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -33,12 +26,6 @@ std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
-void RemoveFile(const std::string& path) { remove(path.c_str()); }
-
-void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
-  EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data, size)) << key << " " << name;
-}
-
 std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   DWORD type = 0, size = 0;
   if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
@@ -51,34 +38,12 @@ std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   return data.substr(0, data.find_last_not_of('\0') + 1);
 }
 
-bool RegKeyExists(HKEY root, const std::string& key) {
-  HKEY h = nullptr;
-  const std::wstring wide(key.begin(), key.end());
-  return RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
-}
-
-void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
-  RegDeleteKeyValueA(root, key.c_str(), name.c_str());
-}
-void DeleteRegTree(HKEY root, const std::string& key) {
-  if (RegDeleteTreeA(root, key.c_str()) == ERROR_SUCCESS) RegDeleteKeyExA(root, key.c_str(), 0, 0);
-}
-
 CGuarded::CGuarded(size_t n) {
   const size_t cbPages = (n + 4095) / 4096 * 4096;
   m_pBase = VirtualAlloc(nullptr, cbPages + 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   DWORD dwOld = 0;
   VirtualProtect(static_cast<char*>(m_pBase) + cbPages, 4096, PAGE_NOACCESS, &dwOld);
   m_p = static_cast<char*>(m_pBase) + cbPages - n;
-}
-CGuarded::~CGuarded() { VirtualFree(m_pBase, 0, MEM_RELEASE); }
-
-HWND CreateTestWindow() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "Prw3TestWindow";
-  RegisterClassA(&wc);
-  return CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace testenv

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -24,14 +25,17 @@ inline int AskedDpi() {
 
 // Files. The temporary folder ends with a backslash; ReadFile gives "<missing>" for a
 // file that cannot be opened.
-std::string TempDir();
+inline std::string TempDir() { return std::string(std::getenv("TEMP")) + "\\"; }
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-void RemoveFile(const std::string& path);
+inline void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 
 // Registry. GetReg gives "<missing>" for an absent value, a DWORD as its decimal number.
-void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size);
+inline void SetRegValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data,
+                        DWORD size) {
+  EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data, size)) << key << " " << name;
+}
 inline void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
   SetRegValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
@@ -39,16 +43,24 @@ inline void SetRegDword(HKEY root, const std::string& key, const std::string& na
   SetRegValue(root, key, name, REG_DWORD, &value, sizeof(value));
 }
 std::string GetReg(HKEY root, const std::string& key, const std::string& name);
-bool RegKeyExists(HKEY root, const std::string& key);
-void DeleteRegValue(HKEY root, const std::string& key, const std::string& name);
-void DeleteRegTree(HKEY root, const std::string& key);
+inline bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY h = nullptr;
+  const std::wstring wide(key.begin(), key.end());
+  return RegOpenKeyExW(root, wide.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
+}
+inline void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
+  RegDeleteKeyValueA(root, key.c_str(), name.c_str());
+}
+inline void DeleteRegTree(HKEY root, const std::string& key) {
+  if (RegDeleteTreeA(root, key.c_str()) == ERROR_SUCCESS) RegDeleteKeyExA(root, key.c_str(), 0, 0);
+}
 
 // A buffer of n bytes that ends where an inaccessible page begins: one byte read or
 // written past it faults at once.
 class CGuarded {
 public:
   explicit CGuarded(size_t n);
-  ~CGuarded();
+  ~CGuarded() { VirtualFree(m_pBase, 0, MEM_RELEASE); }
   CGuarded(const CGuarded&) = delete;
   CGuarded& operator=(const CGuarded&) = delete;
   char* Get() const { return m_p; }
@@ -60,6 +72,12 @@ private:
 };
 
 // A hidden top-level window, for tests that need a live handle.
-HWND CreateTestWindow();
+inline HWND CreateTestWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "Prw3TestWindow";
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+}
 
 }  // namespace testenv

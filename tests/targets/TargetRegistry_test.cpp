@@ -8,8 +8,6 @@
 #include "support/Fault.h"
 #include "support/TestEnv.h"
 
-#include <gtest/gtest.h>
-
 #include <winspool.h>
 
 #include <algorithm>
@@ -72,7 +70,8 @@ protected:
 
 TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowestFreeNumber) {
   Seed(Target(0, REG_VQN_TARGET_KEY), "");
-  EXPECT_EQ("0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("", "LPT9:")) << "no printer-name targets: no purge";
+  // No printer-name targets: no purge.
+  EXPECT_EQ("0 1 " + Target(1, REG_VQN_TARGET_KEY), Get("", "LPT9:"));
   EXPECT_EQ("0 0 " + Target(0), Get("prw3test", "CUPS:prw3test"));
   EXPECT_EQ("0", testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING));
   EXPECT_EQ("10", testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_TIMER));
@@ -99,7 +98,7 @@ TEST_F(TargetRegistry, TargetsAreFoundInAnyLetterCaseOrMadeAfterAPurgeAtTheLowes
     if ((ULONG_PTR(name) < low || ULONG_PTR(name) >= high) && !std::exchange(added, true)) Seed(Target(5), "prw3 late");
     return real(h, i, name, rest...);
   });
-  EXPECT_EQ("7 0 " + Target(1), Get("prw3 new")) << "the library's result is handed back";
+  EXPECT_EQ("7 0 " + Target(1), Get("prw3 new"));  // the library's result is handed back
   std::string left = std::to_string(open.Calls());
   for (int i = 0; i < 8; ++i) left += "|" + State(i < 6 ? Target(i) : Target(i - 6, REG_VQN_TARGET_KEY));
   EXPECT_EQ("4|prw3test|prw3 new|gone|prw3test|<missing>|prw3 late|gone|LPT9:", left);
@@ -143,12 +142,13 @@ TEST_F(TargetRegistry, ANewTargetThatCannotBeMadeNamedOrFilledGivesItsCause) {
   for (const auto& row : cases) {
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
     std::tie(failing, dwSettingRead, g_result, result, left) = row;
-    fault::CHook noLibrary("LoadLibraryA", ERROR_MOD_NOT_FOUND, failing == "LoadLibraryA" ? fault::kEveryCall : 0);
-    fault::CHook noExport("GetProcAddress", ERROR_PROC_NOT_FOUND, failing == "GetProcAddress" ? fault::kEveryCall : 0);
+    fault::CHook noLibrary("LoadLibraryA", failing == "LoadLibraryA" ? ERROR_MOD_NOT_FOUND : 0);
+    fault::CHook noExport("GetProcAddress", failing == "GetProcAddress" ? ERROR_PROC_NOT_FOUND : 0);
     EXPECT_EQ(result, Get("prw3test")) << failing;
     EXPECT_EQ(left, State(Target(0))) << failing;
   }
-  EXPECT_EQ(2, std::count(g_calls.begin(), g_calls.end(), '\n')) << "the library runs only for a target it may fill";
+  // The library runs only for a target it may fill.
+  EXPECT_EQ(2, std::count(g_calls.begin(), g_calls.end(), '\n'));
 }
 
 TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessorIsStale) {
@@ -184,8 +184,7 @@ TEST_F(TargetRegistry, OnlyAPrinterUnknownToTheSpoolerOrWithoutDriverOrProcessor
     Seed(locked, "");
     read = how;
     nulled = field;
-    const unsigned nFail = error ? fault::kEveryCall : 0;
-    fault::CHook a("OpenPrinterA", error, nFail), w("OpenPrinterW", error, nFail);
+    fault::CHook a("OpenPrinterA", error), w("OpenPrinterW", error);
     Get("prw3 new");
     EXPECT_EQ(setting, testenv::GetReg(HKEY_CURRENT_USER, Target(0), REG_TARGET_SETTING)) << error << " " << how;
     testenv::DeleteRegTree(HKEY_CURRENT_USER, REG_VQL_TARGET_KEY);
