@@ -231,7 +231,6 @@ TEST(CommandLine, WriteParamFileWritesEveryLineInItsOrderOrLeavesNoFile) {
 TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
   const std::string printer = testenv::ExistingPrinter(), port = "CUPS:" + printer, driver(300, 'd');
   const std::string both = printer + "|" + port, pre = std::to_string(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS);
-  const std::string utf8 = std::to_string(MB_ERR_INVALID_CHARS);
   const DWORD bad = ERROR_INVALID_PRINTER_NAME, denied = ERROR_ACCESS_DENIED;
   enum Record { kRead, kReadFails, kSizeFails, kLongDriver };
   const struct {
@@ -242,7 +241,7 @@ TEST(CommandLine, SpoolerAndDriverKeyFillOnlyWhatNoSwitchGave) {
   } cases[] = {
       {0, 0, 0, 0, kRead, printer, "1|0|" + both + "|0"},
       {bad, 0, 0, 0, kRead, printer, "1|0|" + both + "|" + pre},
-      {bad, 0, 0, CP_UTF8, kRead, printer, "1|0|" + both + "|" + utf8},
+      {bad, 0, 0, CP_UTF8, kRead, printer, "1|0|" + both + "|" + std::to_string(MB_ERR_INVALID_CHARS)},
       {bad, denied, 0, 0, kRead, printer, "0|5|||" + pre},
       {bad, 0, ERROR_INSUFFICIENT_BUFFER, 0, kRead, printer, "0|1801|||0"},
       {0, 0, 0, 0, kReadFails, printer, "0|0|||0"},
