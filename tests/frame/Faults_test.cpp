@@ -39,7 +39,7 @@ TEST_F(FaultsTest, EveryCallFailingOnceFromStartToDeletedPrinter) {
     Tray(WM_RBUTTONDOWN);
   };
   const auto restart = [] { Post(RegisterWindowMessageA("TaskbarCreated")); };
-  const std::vector<std::function<void()>> life = {
+  const Steps life = {
       menu, Command(ID_PRINTER_STATUS), Command(920), [] { Post(WM_TRAYICONCHANGE); }, restart, Deleted(Tick)};
   unsigned nInjected = 0;
   std::vector<const char*> failing = fault::KnownImports();

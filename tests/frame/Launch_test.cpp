@@ -119,7 +119,6 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
   // resident did; what is left of the entries and our parameter file (see Left). The other
   // program's file always stays.
   const char* const kAll = "HKCU HKLM file";
-  using Steps = std::vector<std::function<void()>>;
   const std::tuple<std::string, std::string, const char*, Steps, size_t, const char*, const char*> cases[] = {
       // Ticks until the printer is deleted; a file named after a forward slash is ours all the same.
       {slashed, slashed, "", {Tick, Deleted(Tick)}, 0, "kill 2", ""},

@@ -21,7 +21,7 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
   const auto noRecords = [this] { Keep(std::make_shared<fault::CFailNew>(1)); };
   // The arrangement; the items after the first two. 930 has a command but no text: it is
   // no item, and no shown item for the separators.
-  const std::pair<std::vector<std::function<void()>>, std::string> cases[] = {
+  const std::pair<Steps, std::string> cases[] = {
       {{}, ", -, 920, -, 921, 925"},
       // Without the IO_URL key the DepExe item goes. "3,2": the third shown item never comes.
       {{noUrl, Set(kMenuKey, "Separators", "3,2")}, ", -, 920, 921"},
@@ -137,7 +137,7 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTextsAtTheDisplayScale) {
   EXPECT_EQ(L"Print Test Page, Cleaning Utility, Online Help", MenuNames());
 }
 
-TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
+TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuTheCloseGestureAndATickOrAClickUnderTheOpenMenu) {
   // A tray menu closes on a click elsewhere only when its owner was brought to the
   // foreground before it, and is sent a message after it (TrackPopupMenu's documented
   // remark); Wine closes its menus either way, so the protocol is what is checked, for
@@ -147,14 +147,11 @@ TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
     auto keys = FAULT_REPLACE(GetAsyncKeyState, [bSpace](auto, int vk) -> SHORT {
       return (vk == VK_CONTROL || vk == VK_SHIFT || (vk == VK_SPACE && bSpace)) ? SHORT(0x8000) : SHORT(0);
     });
-    Run("", std::vector<std::function<void()>>(bSpace ? 1 : 2, [] { Tray(WM_RBUTTONDOWN); }));
+    Run("", Steps(bSpace ? 1 : 2, [] { Tray(WM_RBUTTONDOWN); }));
     EXPECT_EQ(bSpace ? "foreground" : "foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull",
-              Lines({"foreground", "menu", "null"}))
-        << bSpace;
+              Lines({"foreground", "menu", "null"}));
   }
-}
 
-TEST_F(TrayMenuTest, ATickOrAClickUnderTheOpenMenu) {
   // A click on the icon while its menu is open opens no second menu. A tick while the menu
   // is open finds the printer deleted: the window closes under the open menu, whose loop
   // dispatches the close, and the menu ends without using what was destroyed.

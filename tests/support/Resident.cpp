@@ -2,8 +2,6 @@
 #include "support/Resident.h"
 
 #include "shared/MonitorTable.h"
-#include "tools/ResidentControl.h"
-#include "targets/TargetRegistry.h"
 
 #include <io.h>
 
@@ -73,9 +71,7 @@ std::string Items(HMENU hMenu, std::wstring& names) {
     GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
     const UINT uState = GetMenuState(hMenu, i, MF_BYPOSITION);
     std::string item = std::to_string(GetMenuItemID(hMenu, int(i)));
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_DATA;
+    MENUITEMINFOA info = {sizeof(info), MIIM_DATA};
     GetMenuItemInfoA(hMenu, i, TRUE, &info);
     const auto* pName = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
     if (uState & MF_SEPARATOR)
@@ -156,7 +152,7 @@ void ResidentTest::Reinstall() {
   SetUp();
 }
 
-void ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void()>> steps, bool bAllSteps) {
+void ResidentTest::Run(const std::string& cmdLine, Steps steps, bool bAllSteps) {
   std::string text = cmdLine.empty() ? m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) : cmdLine;
   if (CMainFrame* pFirst = g_pMainFrame) {
     // A second process: its window goes with it, and nothing of it reaches the first.
@@ -247,34 +243,12 @@ void ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<voi
     DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));
 }
 
-std::string ResidentTest::CreateTarget() const {
-  char szPath[MAX_PATH] = {0};
-  int nNameKind = 0;
-  GetTargetKey(m_driver.printerName.c_str(), m_driver.portName.c_str(), m_driver.modelID.c_str(), &nNameKind, szPath);
-  return szPath;
-}
-
-std::string ResidentTest::TargetKey() const {
-  char szPath[MAX_PATH] = {0};
-  FindTargetKey(m_driver.printerKey.c_str(), m_driver.printerName.empty(), szPath);
-  return szPath;
-}
-
 std::string ResidentTest::Left() const {
   const auto entry = [this](HKEY hHive) { return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>"; };
   const std::string left = std::string(entry(HKEY_CURRENT_USER) ? " HKCU" : "") +
                            (entry(HKEY_LOCAL_MACHINE) ? " HKLM" : "") +
                            (testenv::FileExists(m_driver.paramFile) ? " file" : "");
   return left.substr(left.empty() ? 0 : 1);
-}
-
-HWND ResidentTest::TableHolder() const { return residentctl::TableWindow(m_driver.printerKey); }
-
-HANDLE ResidentTest::RegisterKey(const std::string& key) {
-  HWND hOther = nullptr;
-  HANDLE hMap = nullptr;
-  RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
-  return hMap;
 }
 
 bool ResidentTest::BlockExists() {

@@ -20,6 +20,8 @@ const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test";
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
 
+using Steps = std::vector<std::function<void()>>;
+
 class ResidentTest : public testing::Test {
 public:
   void SetUp() override;
@@ -32,7 +34,7 @@ public:
   // exit code other than 0, fails the test (the first unless bAllSteps is false). Called
   // from a step, it is a second resident's start while the first runs (a process of its
   // own on Windows). A first start begins a new journal, and drops the hooks kept at its end.
-  void Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {}, bool bAllSteps = true);
+  void Run(const std::string& cmdLine, Steps steps = {}, bool bAllSteps = true);
 
   // What the resident asked of the platform, one line per call:
   //   "icon add|modify|delete <resource index of the icon, or ?> <tip>" (" (another record)"
@@ -94,16 +96,9 @@ public:
   static void Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState = ODS_SELECTED);
   static SIZE Measure(UINT nID);
 
-  // The printer's target: made as a first start makes it, or found (empty when none).
-  std::string CreateTarget() const;
-  std::string TargetKey() const;
   // What is left of the start-up entries and the parameter file: "HKCU HKLM file" when all are.
   std::string Left() const;
-  // The window the shared table holds in the printer's tray slot. RegisterKey claims a
-  // key's slot as a starting resident does and returns the handle, which keeps the block
-  // open, so that a slot given back shows as free rather than as a vanished block.
-  HWND TableHolder() const;
-  static HANDLE RegisterKey(const std::string& key);
+  // Whether the shared table's block exists.
   static bool BlockExists();
   // The parameter files written for status programs, one path a line: in the temporary
   // folder, or the current one when there is none. RemoveParamFiles deletes them.
