@@ -3,8 +3,6 @@
 // it, the close gesture, and a tick or a click under the open menu.
 #include "support/Resident.h"
 
-#include "frame/MainFrame.h"
-
 namespace {
 
 using TrayMenuTest = ResidentTest;
@@ -23,7 +21,7 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
   const auto noRecords = [this] { Keep(std::make_shared<fault::CFailNew>(1)); };
   // The arrangement; the items after the first two. 930 has a command but no text: it is
   // no item, and no shown item for the separators.
-  const std::pair<std::vector<std::function<void()>>, std::string> cases[] = {
+  const std::pair<Steps, std::string> cases[] = {
       {{}, ", -, 920, -, 921, 925"},
       // Without the IO_URL key the DepExe item goes. "3,2": the third shown item never comes.
       {{noUrl, Set(kMenuKey, "Separators", "3,2")}, ", -, 920, 921"},
@@ -53,13 +51,12 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
     const auto& [arrange, expected] = cases[i];
     Reinstall();
     for (const auto& step : arrange) step();
-    EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
-    ReleaseHooks();
+    Run("", {[] { Tray(WM_RBUTTONDOWN); }});
     EXPECT_EQ("\"prw3test\" 900 default, \"Monitoring Preferences\" 901" + expected, MenuShown()) << i;
   }
   // Asked for the DepExe name without room for it, the frame writes nothing.
   testenv::CGuarded none(0);
-  EXPECT_EQ(0, Run("", {[&] { EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0)); }}));
+  Run("", {[&] { EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0)); }});
 }
 
 // Run at 96 DPI and, by scripts/test, again at 144.
@@ -121,7 +118,7 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTextsAtTheDisplayScale) {
       EXPECT_EQ(BLACKONWHITE, GetStretchBltMode(hdc)) << id;
     }
   };
-  EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }, drawEach}));
+  Run("", {[] { Tray(WM_RBUTTONDOWN); }, drawEach});
   DeleteObject(SelectObject(hdc, hOld));
   DeleteDC(hdc);
   // The picture 4 from the left, centred; the text after its width and a gap of 14, or
@@ -140,7 +137,7 @@ TEST_F(TrayMenuTest, OwnerDrawnItemsGeometryColoursAndTextsAtTheDisplayScale) {
   EXPECT_EQ(L"Print Test Page, Cleaning Utility, Online Help", MenuNames());
 }
 
-TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
+TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuTheCloseGestureAndATickOrAClickUnderTheOpenMenu) {
   // A tray menu closes on a click elsewhere only when its owner was brought to the
   // foreground before it, and is sent a message after it (TrackPopupMenu's documented
   // remark); Wine closes its menus either way, so the protocol is what is checked, for
@@ -150,15 +147,11 @@ TEST_F(TrayMenuTest, ClickElsewhereEndsTheMenuAndTheCloseGesture) {
     auto keys = FAULT_REPLACE(GetAsyncKeyState, [bSpace](auto, int vk) -> SHORT {
       return (vk == VK_CONTROL || vk == VK_SHIFT || (vk == VK_SPACE && bSpace)) ? SHORT(0x8000) : SHORT(0);
     });
-    Journal().clear();
-    EXPECT_EQ(0, Run("", std::vector<std::function<void()>>(bSpace ? 1 : 2, [] { Tray(WM_RBUTTONDOWN); })));
+    Run("", Steps(bSpace ? 1 : 2, [] { Tray(WM_RBUTTONDOWN); }));
     EXPECT_EQ(bSpace ? "foreground" : "foreground\nmenu 2 owner\nnull\nforeground\nmenu 2 owner\nnull",
-              Lines({"foreground", "menu", "null"}))
-        << bSpace;
+              Lines({"foreground", "menu", "null"}));
   }
-}
 
-TEST_F(TrayMenuTest, ATickOrAClickUnderTheOpenMenu) {
   // A click on the icon while its menu is open opens no second menu. A tick while the menu
   // is open finds the printer deleted: the window closes under the open menu, whose loop
   // dispatches the close, and the menu ends without using what was destroyed.
@@ -171,9 +164,9 @@ TEST_F(TrayMenuTest, ATickOrAClickUnderTheOpenMenu) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageA(&msg);
     if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
   });
-  EXPECT_EQ(0, Run("", {[] { Tray(WM_RBUTTONDOWN); }}));
+  Run("", {[] { Tray(WM_RBUTTONDOWN); }});
   EXPECT_EQ("menu 2 owner", Lines({"menu"}));
-  EXPECT_FALSE(HasRunEntry());
+  EXPECT_EQ("", Left());
 }
 
 }  // namespace

@@ -2,16 +2,10 @@
 #include "support/Resident.h"
 
 #include "shared/MonitorTable.h"
-#include "tools/ResidentControl.h"
-#include "targets/TargetRegistry.h"
-
-#include <shellapi.h>
-#include <oleacc.h>
 
 #include <io.h>
 
 #include <deque>
-#include <map>
 #include <sstream>
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int);
@@ -77,9 +71,7 @@ std::string Items(HMENU hMenu, std::wstring& names) {
     GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
     const UINT uState = GetMenuState(hMenu, i, MF_BYPOSITION);
     std::string item = std::to_string(GetMenuItemID(hMenu, int(i)));
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_DATA;
+    MENUITEMINFOA info = {sizeof(info), MIIM_DATA};
     GetMenuItemInfoA(hMenu, i, TRUE, &info);
     const auto* pName = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
     if (uState & MF_SEPARATOR)
@@ -140,7 +132,6 @@ void ResidentTest::RemoveParamFiles() {
 }
 
 void ResidentTest::SetUp() {
-  s_journal.clear();
   s_shellTakes = nullptr;
   s_dwSlept = 0;
   testenv::RemoveFile(DEBUG_LOG_PATH);
@@ -149,7 +140,7 @@ void ResidentTest::SetUp() {
 }
 
 void ResidentTest::TearDown() {
-  ReleaseHooks();
+  m_hooks.clear();
   testenv::DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, m_driver.printerKey);
   RemoveParamFiles();
   testenv::UninstallDemoDriver();
@@ -161,17 +152,17 @@ void ResidentTest::Reinstall() {
   SetUp();
 }
 
-int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void()>> steps, bool bAllSteps) {
+void ResidentTest::Run(const std::string& cmdLine, Steps steps, bool bAllSteps) {
   std::string text = cmdLine.empty() ? m_driver.runCommand.substr(m_driver.runCommand.find(' ') + 1) : cmdLine;
   if (CMainFrame* pFirst = g_pMainFrame) {
     // A second process: its window goes with it, and nothing of it reaches the first.
-    const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
+    EXPECT_EQ(0, WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT));
     g_pMainFrame = nullptr;
     HWND hOther = FindWindowExA(nullptr, nullptr, TRAY_WND_CLASS, nullptr);
     if (hOther == pFirst->m_hWnd) hOther = FindWindowExA(nullptr, hOther, TRAY_WND_CLASS, nullptr);
     if (hOther) DestroyWindow(hOther);
     g_pMainFrame = pFirst;
-    return nExitCode;
+    return;
   }
 
   auto icons = FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, auto... rest) {
@@ -233,44 +224,31 @@ int ResidentTest::Run(const std::string& cmdLine, std::vector<std::function<void
     return real(hWnd, uMsg, wParam, lParam);
   });
 
+  s_journal.clear();
   g_steps.assign(steps.begin(), steps.end());
   g_nIdle = 0;
   g_icons.clear();
   s_menuShown.clear();
   s_menuNames.clear();
   g_pfnSetTimer(g_hTurns, 1, USER_TIMER_MINIMUM, nullptr);
-  const int nExitCode = WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT);
+  EXPECT_EQ(0, WinMain(GetModuleHandleA(nullptr), nullptr, &text[0], SW_SHOWDEFAULT));
   g_pfnKillTimer(g_hTurns, 1);
   EXPECT_TRUE(g_steps.empty() || !bAllSteps) << g_steps.size() << " steps never ran";
   g_steps.clear();
+  m_hooks.clear();
   s_whileMenuOpen = nullptr;
   s_whileBoxOpen = nullptr;
   // A resident that ended without its loop leaves its window (its process would end).
   for (int i = 0; i < 10 && FindWindowA(TRAY_WND_CLASS, nullptr); ++i)
     DestroyWindow(FindWindowA(TRAY_WND_CLASS, nullptr));
-  return nExitCode;
 }
 
-std::string ResidentTest::CreateTarget() const {
-  char szPath[MAX_PATH] = {0};
-  int nNameKind = 0;
-  GetTargetKey(m_driver.printerName.c_str(), m_driver.portName.c_str(), m_driver.modelID.c_str(), &nNameKind, szPath);
-  return szPath;
-}
-
-std::string ResidentTest::TargetKey() const {
-  char szPath[MAX_PATH] = {0};
-  FindTargetKey(m_driver.printerKey.c_str(), m_driver.printerName.empty(), szPath);
-  return szPath;
-}
-
-HWND ResidentTest::TableHolder() const { return residentctl::TableWindow(m_driver.printerKey); }
-
-HANDLE ResidentTest::RegisterKey(const std::string& key) {
-  HWND hOther = nullptr;
-  HANDLE hMap = nullptr;
-  RegisterMonitorWindow(key.c_str(), "", MONITOR_KIND_TRAY, MONITOR_WND_PLACEHOLDER, &hOther, &hMap);
-  return hMap;
+std::string ResidentTest::Left() const {
+  const auto entry = [this](HKEY hHive) { return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>"; };
+  const std::string left = std::string(entry(HKEY_CURRENT_USER) ? " HKCU" : "") +
+                           (entry(HKEY_LOCAL_MACHINE) ? " HKLM" : "") +
+                           (testenv::FileExists(m_driver.paramFile) ? " file" : "");
+  return left.substr(left.empty() ? 0 : 1);
 }
 
 bool ResidentTest::BlockExists() {

@@ -13,18 +13,14 @@
 #include "support/Fault.h"
 #include "support/TestEnv.h"
 
-#include <functional>
-#include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
-
-// Replaces an import, as FAULT_REPLACE does, until ReleaseHooks, Reinstall or the test's end.
+// Replaces an import, as FAULT_REPLACE does, as long as Keep holds a hook.
 #define KEEP_REPLACE(import, ...) Keep(std::make_shared<fault::CReplace<decltype(&import)>>(#import, __VA_ARGS__))
 
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test";
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
+
+using Steps = std::vector<std::function<void()>>;
 
 class ResidentTest : public testing::Test {
 public:
@@ -34,10 +30,11 @@ public:
   void Reinstall();
 
   // Runs the resident's entry with a command line ("" gives the start-up entry's); each
-  // step on its own turn of the loop; a resident that ends before its steps fails the test
-  // unless bAllSteps is false. Called from a step, it is a second resident's start while
-  // the first runs (a process of its own on Windows). Returns the exit code.
-  int Run(const std::string& cmdLine, std::vector<std::function<void()>> steps = {}, bool bAllSteps = true);
+  // step on its own turn of the loop; a resident that ends before its steps, or with an
+  // exit code other than 0, fails the test (the first unless bAllSteps is false). Called
+  // from a step, it is a second resident's start while the first runs (a process of its
+  // own on Windows). A first start begins a new journal, and drops the hooks kept at its end.
+  void Run(const std::string& cmdLine, Steps steps = {}, bool bAllSteps = true);
 
   // What the resident asked of the platform, one line per call:
   //   "icon add|modify|delete <resource index of the icon, or ?> <tip>" (" (another record)"
@@ -63,13 +60,12 @@ public:
   // The icon the shell took last.
   static HICON IconShown() { return s_hIconShown; }
 
-  // Fails an import (every call, or the nth from now) until ReleaseHooks, Reinstall or the
-  // test's end; Keep holds any other hook as long.
+  // Fails an import (every call, or the nth from now) until the end of the next (or the
+  // current) run, Reinstall or the test's end; Keep holds any other hook as long.
   void Fail(const char* pszImport, DWORD dwError, unsigned nAt = fault::kEveryCall) {
     Keep(std::make_shared<fault::CHook>(pszImport, dwError, nAt));
   }
   void Keep(std::shared_ptr<void> pHook) { m_hooks.push_back(std::move(pHook)); }
-  void ReleaseHooks() { m_hooks.clear(); }
   // From now on the spooler does not know the printer (ERROR_INVALID_PRINTER_NAME), or
   // cannot be reached.
   void Spooler(DWORD dwError) {
@@ -100,17 +96,9 @@ public:
   static void Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState = ODS_SELECTED);
   static SIZE Measure(UINT nID);
 
-  // The printer's target: made as a first start makes it, or found (empty when none).
-  std::string CreateTarget() const;
-  std::string TargetKey() const;
-  bool HasRunEntry(HKEY hHive = HKEY_CURRENT_USER) const {
-    return testenv::GetReg(hHive, kRunKey, m_driver.printerKey) != "<missing>";
-  }
-  // The window the shared table holds in the printer's tray slot. RegisterKey claims a
-  // key's slot as a starting resident does and returns the handle, which keeps the block
-  // open, so that a slot given back shows as free rather than as a vanished block.
-  HWND TableHolder() const;
-  static HANDLE RegisterKey(const std::string& key);
+  // What is left of the start-up entries and the parameter file: "HKCU HKLM file" when all are.
+  std::string Left() const;
+  // Whether the shared table's block exists.
   static bool BlockExists();
   // The parameter files written for status programs, one path a line: in the temporary
   // folder, or the current one when there is none. RemoveParamFiles deletes them.
