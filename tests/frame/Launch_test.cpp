@@ -106,6 +106,7 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
   const std::string quoted = "\"C:\\PRW3\\prw3tray.exe\" /A \"" + m_driver.paramFile + "\"";
   const std::string other = "C:\\Other\\tool.exe \"" + otherFile + "\"";
   const std::string& own = m_driver.runCommand;
+  const std::string unclosed = own.substr(0, own.size() - 1);
   const auto click = [] { Tray(WM_LBUTTONDBLCLK); };
   // A standard user's resident can open the machine's keys only for reading (Wine's user
   // is an administrator).
@@ -125,9 +126,10 @@ TEST_F(LaunchTest, OnlyADeletedPrinterTakesItsEntriesAndTheResidentWithIt) {
       // A double click after the deletion starts no Printer Status.
       {own, own, "", {Deleted(click)}, 0, "kill 2", ""},
       // Another program's entry under the same name names its own file; an entry whose
-      // program path is quoted too names no file between its outer quotes. The values
-      // go all the same.
+      // program path is quoted too names no file between its outer quotes, nor does one
+      // whose only quote is never closed. The values go all the same.
       {quoted, other, "", {Deleted(Tick)}, 0, "kill 2", "file"},
+      {unclosed, unclosed, "", {Deleted(Tick)}, 0, "kill 2", "file"},
       // Its own entry and file go, the machine's entry stays, and it closes all the same.
       {own, own, "", {standardUser, Deleted(Tick)}, 0, "kill 2", "HKLM"},
       // The spooler down: Printer Status starts all the same, and the timer runs on.

@@ -71,7 +71,9 @@ std::string Items(HMENU hMenu, std::wstring& names) {
     GetMenuStringA(hMenu, i, szText, sizeof(szText), MF_BYPOSITION);
     const UINT uState = GetMenuState(hMenu, i, MF_BYPOSITION);
     std::string item = std::to_string(GetMenuItemID(hMenu, int(i)));
-    MENUITEMINFOA info = {sizeof(info), MIIM_DATA};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_DATA;
     GetMenuItemInfoA(hMenu, i, TRUE, &info);
     const auto* pName = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
     if (uState & MF_SEPARATOR)
