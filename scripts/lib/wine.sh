@@ -70,7 +70,7 @@ prw3_wine_scale() {
   echo "$dpi" >"$record"
 }
 
-# Starts the desktop keeper (tests/tools/keepalive.exe) unless one is running, and marks
+# Starts the desktop keeper (tools/keepalive.exe) unless one is running, and marks
 # the prefix as in use. Call under the lock.
 prw3_wine_keepalive() {
   local exe=$1 stamp="$WINEPREFIX/.prw3-keepalive" pid
