@@ -54,6 +54,13 @@ TEST_F(TrayMenuTest, ItemsSeparatorsAndTheDepExeItem) {
     Run("", {[] { Tray(WM_RBUTTONDOWN); }});
     EXPECT_EQ("\"prw3test\" 900 default, \"Monitoring Preferences\" 901" + expected, MenuShown()) << i;
   }
+  // The item records are held while the menu may draw them, and given up without a Menu key.
+  for (const int nHeld : {1, 0}) {
+    Reinstall();
+    if (!nHeld) testenv::DeleteRegTree(HKEY_LOCAL_MACHINE, kMenuKey);
+    const int nBefore = fault::BlocksHeld();
+    Run("", {[=] { EXPECT_EQ(nHeld, fault::BlocksHeld() - nBefore); }});
+  }
   // Asked for the DepExe name without room for it, the frame writes nothing.
   testenv::CGuarded none(0);
   Run("", {[&] { EXPECT_FALSE(g_pMainFrame->GetDepExeName(none, 0)); }});

@@ -260,6 +260,7 @@ char* Arena() {
   return pArena;
 }
 std::atomic<size_t> g_cbArenaUsed{0};
+std::atomic<int> g_nHeld{0};
 
 // The program's nothrow new, the nth allocation failing while a CFailNew asks for it.
 void* New(size_t cb) {
@@ -275,6 +276,7 @@ void* New(size_t cb) {
   // Filled as the page heap fills, so that a string read running into the slack goes on
   // to the guard page.
   memset(pPages, 0xD0, cbPages);
+  ++g_nHeld;
   return pPages + cbPages - cbBlock;
 }
 
@@ -295,6 +297,7 @@ const PVOID g_pEndOnAccessViolation = AddVectoredExceptionHandler(1, EndOnAccess
 CFailNew::CFailNew(unsigned nFailAt) { g_new = {0, nFailAt, 0, 0, nullptr}; }
 CFailNew::~CFailNew() { g_new.nFailAt = 0; }
 unsigned CFailNew::Calls() const { return g_new.nCalls; }
+int BlocksHeld() { return g_nHeld; }
 
 }  // namespace fault
 
@@ -305,9 +308,11 @@ void* operator new[](std::size_t cb, const std::nothrow_t&) noexcept { return fa
 // Every other delete form of the runtime ends here. A guarded block's pages are decommitted.
 void operator delete(void* p) noexcept {
   MEMORY_BASIC_INFORMATION mbi;
-  if (p < fault::Arena() || p >= fault::Arena() + fault::kArena)
+  if (p < fault::Arena() || p >= fault::Arena() + fault::kArena) {
     std::free(p);
-  else if (VirtualQuery(p, &mbi, sizeof(mbi)))
-    VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
+    return;
+  }
+  --fault::g_nHeld;
+  if (VirtualQuery(p, &mbi, sizeof(mbi))) VirtualFree(mbi.BaseAddress, mbi.RegionSize, MEM_DECOMMIT);
 }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }

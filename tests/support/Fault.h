@@ -82,6 +82,9 @@ public:
   unsigned Calls() const;
 };
 
+// How many blocks of the program's nothrow new are held now.
+int BlocksHeld();
+
 // Hooks put in while this scope lives also take the import table of the module given (a
 // library the test loaded), so that its calls are counted and failed alike.
 class CAlsoIn {
