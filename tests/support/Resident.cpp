@@ -109,6 +109,8 @@ std::vector<std::string> ResidentTest::Started() {
 void ResidentTest::Draw(UINT nID, HDC hdc, const RECT& rc, UINT uState) {
   DRAWITEMSTRUCT draw = {ODT_MENU, 0, nID, ODA_DRAWENTIRE, uState, nullptr, hdc, rc, 0};
   SendMessageA(Window(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+  // What the system gives the handler is only read.
+  EXPECT_EQ(ODA_DRAWENTIRE, draw.itemAction) << nID;
 }
 
 SIZE ResidentTest::Measure(UINT nID) {
