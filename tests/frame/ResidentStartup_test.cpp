@@ -393,10 +393,11 @@ TEST_F(ResidentStartupTest, PortOnlyPrinterIsKeyedAndShownByThePortUntilTheSessi
 
 TEST_F(ResidentStartupTest, WithoutATargetAnIconChangeKeepsTheIniFilesChoice) {
   // Asked by a second start: the root of the user's hive is no target.
-  testenv::SetRegDword(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED, 1);
+  const DWORD dwOne = 1;
+  RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, TRAY_ICON_SELECTED, REG_DWORD, &dwOne, sizeof(dwOne));
   NoTarget("TrayIconEnable=1\r\nTrayIconSelected=2\r\n");
   Run("", {[] { SendMessageA(Window(), WM_TRAYICONCHANGE, 0, 0); }});
-  testenv::DeleteRegValue(HKEY_CURRENT_USER, "", TRAY_ICON_SELECTED);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, nullptr, TRAY_ICON_SELECTED);
   EXPECT_EQ(kIcon2, Seen());
 }
 

@@ -28,7 +28,8 @@ std::string ReadFile(const std::string& path) {
 
 std::string GetReg(HKEY root, const std::string& key, const std::string& name) {
   DWORD type = 0, size = 0;
-  if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
+  if (key.empty() ||
+      RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
     return "<missing>";
   std::string data(size + sizeof(DWORD), '\0');  // a DWORD's bytes whatever the size
   RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, &data[0], &size);
