@@ -83,20 +83,6 @@ private:
   DWORD m_dwProcessId = 0;
 };
 
-// Waits until no process runs from a file of that name (such as "O_P10RN1.EXE").
-inline bool WaitForProcessesToEnd(const char* pszExeName) {
-  CKernelHandle hSnapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  bool bEnded = hSnapshot.IsValid();
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL bMore = Process32First(hSnapshot, &entry); bEnded && bMore; bMore = Process32Next(hSnapshot, &entry)) {
-    CKernelHandle hProcess(
-        lstrcmpiA(entry.szExeFile, pszExeName) ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    if (hProcess.IsValid()) bEnded = WaitForSingleObject(hProcess, TIMEOUT_MS) == WAIT_OBJECT_0;
-  }
-  return bEnded;
-}
-
 // Deletes a printer from Wine's printer list; true when it is gone.
 inline bool DeletePrinterByName(std::string name) {
   PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
@@ -121,8 +107,17 @@ protected:
   // The listener removes our keys under "software\OLMAR" after this.
   void TearDown() override {
     // A program still running keeps its file: let the started ones end first.
-    for (const char* program : {"O_P10RN1.EXE", "O_PAUX.EXE", "Program.exe"})
-      EXPECT_TRUE(WaitForProcessesToEnd(program)) << program << " still runs";
+    CKernelHandle hSnapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    EXPECT_TRUE(hSnapshot.IsValid());
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL bMore = Process32First(hSnapshot, &entry); bMore; bMore = Process32Next(hSnapshot, &entry)) {
+      const char* pszExe = entry.szExeFile;
+      if (lstrcmpiA(pszExe, "O_P10RN1.EXE") && lstrcmpiA(pszExe, "O_PAUX.EXE") && lstrcmpiA(pszExe, "Program.exe"))
+        continue;
+      CKernelHandle hProcess(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      EXPECT_TRUE(!hProcess.IsValid() || WaitForSingleObject(hProcess, TIMEOUT_MS) == WAIT_OBJECT_0) << pszExe;
+    }
     testenv::UninstallDemoDriver();
     for (const std::string& name : m_printers) EXPECT_TRUE(DeletePrinterByName(name)) << name;
     for (const std::string& path : m_files) testenv::RemoveFile(path);
