@@ -170,8 +170,11 @@ void ResidentTest::Run(const std::string& cmdLine, Steps steps, bool bAllSteps) 
   }
 
   auto icons = FAULT_REPLACE(LoadImageA, [](auto real, HINSTANCE h, LPCSTR pszName, auto... rest) {
+    // The library is asked for the three tray icons, and nothing past them.
+    const int nIcon = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
+    EXPECT_TRUE(nIcon >= 0 && nIcon < TRAYICON_COUNT) << nIcon;
     HANDLE hImage = real(h, pszName, rest...);
-    g_icons[static_cast<HICON>(hImage)] = static_cast<int>(reinterpret_cast<UINT_PTR>(pszName)) - IDI_TRAYICON_0;
+    g_icons[static_cast<HICON>(hImage)] = nIcon;
     return hImage;
   });
   auto shell = FAULT_REPLACE(Shell_NotifyIconA, [](auto, DWORD dwMessage, NOTIFYICONDATAA* pData) {
