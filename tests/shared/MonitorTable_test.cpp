@@ -150,7 +150,7 @@ TEST_F(MonitorTableTest, RegistrationStoringAndRemovalEvenWithEveryStepFailing) 
       // A look-up finds a live window only, and changes nothing.
       {"Lab;Office|0|0|" + w + ";-", 'F', "OFFICE", 3, "", P, 0, true},
       {"Office|0|0|" + d + ";-", 'F', "Office", 3, ""},
-      {"Office|" + w + "|0|0;-", 'F', "Office", 7, ""},
+      {"Office|0|0|" + w + ";-", 'F', "Office", 7, ""},
       // A key that begins with the end marker's byte (a port "\xFF..." in code page 1252)
       // would hide every entry after it once stored in a freed entry: it is never stored,
       // and the resident runs without a slot.
