@@ -6,7 +6,6 @@
 #include "support/TestEnv.h"
 
 TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPastAFailure) {
-  const std::string kRun = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
   const std::string run = "prw3tray.exe /A \"C:\\";
   // The values come in the same order by creation (Windows) and by name (Wine). A's data is
   // too long for the buffer and passed over, B's 259 characters fill it; F also names the
@@ -19,11 +18,12 @@ TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPast
       {"prw3 E", run + "O_P2B.TMP\""},
       {"prw3 F", run + "O_P3C.TMP\""},
   };
-  for (const auto& v : values) testenv::SetRegString(HKEY_CURRENT_USER, kRun, v.first, v.second);
+  for (const auto& v : values) testenv::SetRegString(HKEY_CURRENT_USER, testenv::kRunKey, v.first, v.second);
   // The values left after one removal, "-" for each one gone.
   auto remaining = [&](const char* pszName, const char* pszFile, std::string names = "") {
     DeleteStartupReg(pszName, pszFile);
-    for (const auto& v : values) names += testenv::GetReg(HKEY_CURRENT_USER, kRun, v.first) == "<missing>" ? '-' : 'v';
+    for (const auto& v : values)
+      names += testenv::GetReg(HKEY_CURRENT_USER, testenv::kRunKey, v.first) == "<missing>" ? '-' : 'v';
     return names;
   };
   // By name in any letter case, not by file.
@@ -39,5 +39,5 @@ TEST(DeleteStartupReg, ByNameOrByTheFirstValueNamingTheParameterFileAndNeverPast
     return i == 0 ? ERROR_KEY_DELETED : real(h, i - 1, rest...);
   });
   EXPECT_EQ("v-v-vv", remaining("", "O_P3C.TMP"));
-  for (const auto& v : values) testenv::DeleteRegValue(HKEY_CURRENT_USER, kRun, v.first);
+  for (const auto& v : values) testenv::DeleteRegValue(HKEY_CURRENT_USER, testenv::kRunKey, v.first);
 }

@@ -13,8 +13,6 @@
 namespace testenv {
 namespace {
 
-const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 struct Installation {
   DemoDriver driver;
   InstallNames names;

@@ -16,7 +16,7 @@
 // Replaces an import, as FAULT_REPLACE does, as long as Keep holds a hook.
 #define KEEP_REPLACE(import, ...) Keep(std::make_shared<fault::CReplace<decltype(&import)>>(#import, __VA_ARGS__))
 
-const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
+using testenv::kRunKey;
 const char kDriverKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test";
 const char kMenuKey[] = "software\\OLMAR\\PRW3\\Driver\\prw3test\\Menu";
 

@@ -14,6 +14,9 @@
 
 namespace testenv {
 
+// The Run key of start-up entries, in either hive.
+const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 // The CUPS queue scripts/test adds: port "CUPS:prw3test", driver "prw3test".
 inline std::string ExistingPrinter() { return "prw3test"; }
 
